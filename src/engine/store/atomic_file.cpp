@@ -1,0 +1,136 @@
+#include "atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <cstdlib>
+#include <system_error>
+#include <vector>
+
+namespace frambul::store {
+
+ssize_t FileSystem::Write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
+int FileSystem::Fsync(int fd) { return ::fsync(fd); }
+int FileSystem::Rename(const char* from, const char* to) { return ::rename(from, to); }
+
+namespace {
+
+[[noreturn]] void Fail(int err, const std::string& what) { throw std::system_error(err, std::generic_category(), what); }
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// Copies every extended attribute (the DOS hidden and system bits among them).
+void CopyXattrs(const std::string& from, int toFd) {
+  ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+  if (size <= 0) return;
+  std::vector<char> names(static_cast<size_t>(size));
+  size = ::listxattr(from.c_str(), names.data(), names.size());
+  if (size <= 0) return;
+  for (ssize_t i = 0; i < size;) {
+    const char* name = names.data() + i;
+    i += static_cast<ssize_t>(strlen(name)) + 1;
+    ssize_t vsize = ::getxattr(from.c_str(), name, nullptr, 0);
+    if (vsize < 0) continue;
+    std::vector<char> value(static_cast<size_t>(vsize));
+    vsize = ::getxattr(from.c_str(), name, value.data(), value.size());
+    if (vsize < 0) continue;
+    if (::fsetxattr(toFd, name, value.data(), static_cast<size_t>(vsize), 0) != 0 && errno != ENOTSUP && errno != EPERM)
+      Fail(errno, "cannot copy extended attribute " + std::string(name));
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    Fail(errno, "cannot open " + path);
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) Fail(errno, "cannot read " + path);
+  if (S_ISDIR(st.st_mode)) Fail(EISDIR, "cannot read " + path);
+  std::string data;
+  data.resize(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  for (;;) {
+    if (got == data.size()) data.resize(data.size() + 65536);
+    ssize_t n = ::read(fd.get(), data.data() + got, data.size() - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno, "cannot read " + path);
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  data.resize(got);
+  return data;
+}
+
+void ReplaceFile(const std::string& path, std::string_view bytes, FileSystem& fs) {
+  struct stat old {};
+  bool exists = ::stat(path.c_str(), &old) == 0;
+  if (!exists && errno != ENOENT) Fail(errno, "cannot write " + path);
+  if (exists && !(old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) Fail(EACCES, "read-only file " + path);
+
+  auto slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string tmp = dir + "/." + base + ".new-XXXXXX";
+  Fd fd(::mkstemp(tmp.data()));
+  if (fd.get() < 0) Fail(errno, "cannot create a file in " + dir);
+
+  try {
+    if (exists) {
+      if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0 && errno != EPERM) Fail(errno, "cannot set owner of " + tmp);
+      if (::fchmod(fd.get(), old.st_mode & 07777) != 0) Fail(errno, "cannot set permissions of " + tmp);
+      CopyXattrs(path, fd.get());
+    } else {
+      mode_t mask = ::umask(0);
+      ::umask(mask);
+      if (::fchmod(fd.get(), 0666 & ~mask) != 0) Fail(errno, "cannot set permissions of " + tmp);
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = fs.Write(fd.get(), bytes.data() + done, bytes.size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        Fail(errno, "cannot write " + tmp);
+      }
+      if (n == 0) Fail(EIO, "cannot write " + tmp);
+      done += static_cast<size_t>(n);
+    }
+    if (fs.Fsync(fd.get()) != 0) Fail(errno, "cannot flush " + tmp);
+    if (::close(fd.release()) != 0) Fail(errno, "cannot close " + tmp);
+    if (fs.Rename(tmp.c_str(), path.c_str()) != 0) Fail(errno, "cannot replace " + path);
+  } catch (...) {
+    ::unlink(tmp.c_str());
+    throw;
+  }
+  // The rename is durable only once the folder itself reaches the disk.
+  Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dirFd.get() >= 0) ::fsync(dirFd.get());
+}
+
+}  // namespace frambul::store

@@ -1,0 +1,348 @@
+#include "machine.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <system_error>
+#include <vector>
+
+#include "text.h"
+
+namespace frambul::store {
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The folders in which a wineserver for the prefix keeps its lock: upstream
+// Wine's /tmp/.wine-<uid>/ and Debian's /run/user/<uid>/wine/ or
+// ${TMPDIR:-/tmp}/<name in $WINEPREFIX/wineserver>/.
+std::vector<std::string> ServerLockFiles(const std::string& prefix) {
+  std::vector<std::string> files;
+  struct stat st {};
+  if (::stat(prefix.c_str(), &st) != 0) return files;
+  char server[64];
+  std::snprintf(server, sizeof server, "/server-%llx-%llx/lock", static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  std::string uid = std::to_string(::getuid());
+  files.push_back("/tmp/.wine-" + uid + server);
+  files.push_back("/run/user/" + uid + "/wine" + server);
+  if (auto name = ReadWholeFile(prefix + "/wineserver"); name && !name->empty()) {
+    while (!name->empty() && (name->back() == '\n' || name->back() == '\r')) name->pop_back();
+    if (name->find('/') == std::string::npos) {
+      const char* tmp = std::getenv("TMPDIR");
+      files.push_back(std::string(tmp && *tmp ? tmp : "/tmp") + "/" + *name + server);
+    }
+  }
+  return files;
+}
+
+// A running server holds a write lock on byte 0 of its lock file.
+bool ServerHolds(const std::string& lockFile) {
+  int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 1;
+  bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+  ::close(fd);
+  return held;
+}
+
+int64_t SystemNow() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * kTicksPerSecond + ts.tv_nsec / 100 + kTicks1601To1970;
+}
+
+std::u16string StringData(const RegValue* v) {
+  if (!v || (v->type != kRegSz && v->type != kRegExpandSz)) return {};
+  std::u16string out;
+  for (size_t i = 0; i + 1 < v->data.size(); i += 2) {
+    char16_t u = static_cast<char16_t>(static_cast<unsigned char>(v->data[i]) | static_cast<unsigned char>(v->data[i + 1]) << 8);
+    if (!u) break;
+    out.push_back(u);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string Machine::DefaultPrefix() {
+  if (const char* p = std::getenv("WINEPREFIX"); p && *p) return p;
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) {
+    if (passwd* pw = ::getpwuid(::getuid())) home = pw->pw_dir;
+  }
+  return std::string(home ? home : "") + "/.wine";
+}
+
+Machine::Machine(const std::string& prefix, MachineOptions options)
+    : prefix_(prefix), options_(std::move(options)), fs_(options_.fileSystem ? options_.fileSystem : &defaultFs_) {
+  while (prefix_.size() > 1 && prefix_.back() == '/') prefix_.pop_back();
+  if (!IsDirectory(prefix_))
+    throw EMachineError(EMachineError::Kind::NotAPrefix, "Префикс Wine «" + prefix_ + "» не найден.");
+  if (!Exists(prefix_ + "/system.reg"))
+    throw EMachineError(EMachineError::Kind::NotAPrefix,
+                        "Папка «" + prefix_ + "» не является префиксом Wine: в ней нет файла system.reg.");
+  CheckNoServer();
+
+  // Our own lock: one copy of the program per prefix. A flock on the prefix
+  // folder itself puts no file into the prefix and dies with the process.
+  lockFd_ = ::open(prefix_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (lockFd_ < 0 || ::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    if (lockFd_ >= 0) ::close(lockFd_);
+    lockFd_ = -1;
+    if (err == EWOULDBLOCK)
+      throw EMachineError(EMachineError::Kind::AlreadyOpen,
+                          "Префикс Wine «" + prefix_ + "» уже открыт другой копией программы.");
+    throw EMachineError(EMachineError::Kind::Unreadable,
+                        "Префикс Wine «" + prefix_ + "» не открывается: " + std::generic_category().message(err));
+  }
+  try {
+    system_ = LoadHive("system.reg", true);
+    user_ = LoadHive("user.reg", false);
+  } catch (...) {
+    ::close(lockFd_);
+    throw;
+  }
+
+  std::string dir = ReadMachineString(u"Software\\Microsoft\\Windows NT\\CurrentVersion", u"SystemRoot");
+  if (dir.empty()) dir = ReadMachineString(u"Software\\Microsoft\\Windows\\CurrentVersion", u"SystemRoot");
+  windowsDirectory_ = dir.empty() ? "C:\\WINDOWS" : dir;
+
+  std::string acp = ReadMachineString(u"System\\CurrentControlSet\\Control\\Nls\\CodePage", u"ACP");
+  char* end = nullptr;
+  unsigned long n = std::strtoul(acp.c_str(), &end, 10);
+  if (!acp.empty() && end && !*end && n > 0 && n < 65536) ansiCodePage_ = static_cast<unsigned>(n);
+}
+
+std::string Machine::ReadMachineString(std::u16string_view path, std::u16string_view name) {
+  KeyRef k = OpenKey(Root(RootKey::LocalMachine), path, false);
+  return k ? ToUtf8(StringData(k.key->findValue(name))) : std::string();
+}
+
+Machine::~Machine() {
+  if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+int64_t Machine::Now() const { return options_.clock ? options_.clock() : SystemNow(); }
+
+std::unique_ptr<Hive> Machine::LoadHive(const std::string& file, bool required) {
+  std::string path = prefix_ + "/" + file;
+  std::optional<std::string> text;
+  try {
+    text = ReadWholeFile(path);
+  } catch (const std::system_error& e) {
+    throw EMachineError(EMachineError::Kind::Unreadable, "Файл «" + path + "» не читается: " + e.code().message());
+  }
+  if (!text) {
+    if (required)
+      throw EMachineError(EMachineError::Kind::NotAPrefix,
+                          "Папка «" + prefix_ + "» не является префиксом Wine: в ней нет файла system.reg.");
+    // A prefix without user.reg gets one, in Wine's form, when something is written there.
+    std::string arch = system_ && system_->Write().find("\n#arch=win32\n") != std::string::npos ? "win32" : "win64";
+    text = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=" + arch + "\n";
+  }
+  try {
+    return Hive::Parse(*text, path, Now());
+  } catch (const HiveFormatError& e) {
+    throw EMachineError(EMachineError::Kind::Unreadable,
+                        "Файл реестра «" + path + "» содержит строки, которые программа не понимает; "
+                        "чтобы ничего не потерять, она его не открывает.\n" + e.what());
+  }
+}
+
+KeyRef Machine::FollowLink(KeyRef link) {
+  const RegValue* v = link.key->findValue(u"SymbolicLinkValue");
+  if (!v || v->type != kRegLink || v->data.size() < 2) return {};
+  std::u16string target;
+  for (size_t i = 0; i + 1 < v->data.size(); i += 2)
+    target.push_back(static_cast<char16_t>(static_cast<unsigned char>(v->data[i]) | static_cast<unsigned char>(v->data[i + 1]) << 8));
+  if (target.empty() || target[0] != u'\\') return {};
+  for (Hive* h : {system_.get(), user_.get()}) {
+    const std::u16string& root = h->rootPath();
+    if (root.empty() || target.size() < root.size() + 1) continue;
+    if (!EqualNoCase(std::u16string_view(target).substr(1, root.size()), root)) continue;
+    if (target.size() > root.size() + 1 && target[root.size() + 1] != u'\\') continue;
+    return OpenKey({h, &h->root()}, std::u16string_view(target).substr(root.size() + 1), false);
+  }
+  return {};
+}
+
+KeyRef Machine::OpenKey(KeyRef base, std::u16string_view path, bool create) {
+  if (!base || base.key->deleted()) return {};
+  KeyRef cur = base;
+  int links = 0;
+  size_t start = 0;
+  auto follow = [&]() -> bool {
+    while (cur.key->isLink()) {
+      if (++links > 16) return false;
+      cur = FollowLink(cur);
+      if (!cur) return false;
+    }
+    return true;
+  };
+  while (start <= path.size()) {
+    size_t sep = path.find(u'\\', start);
+    if (sep == std::u16string_view::npos) sep = path.size();
+    std::u16string_view comp = path.substr(start, sep - start);
+    start = sep + 1;
+    if (comp.empty()) {
+      if (sep == path.size()) break;
+      continue;
+    }
+    if (comp.size() > 255 || !follow()) return {};
+    RegKey* next = cur.key->findSubkey(comp);
+    if (!next && create) next = cur.hive->CreateSubkey(*cur.key, comp, Now());
+    if (!next) return {};
+    cur.key = next;
+  }
+  if (!follow()) return {};
+  return cur;
+}
+
+std::string Machine::HostPath(std::string_view windowsPath) const {
+  std::string win(windowsPath);
+  for (char& c : win)
+    if (c == '/') c = '\\';
+  char drive;
+  std::string rest;
+  if (win.size() >= 2 && win[1] == ':' && ((win[0] | 0x20) >= 'a' && (win[0] | 0x20) <= 'z')) {
+    drive = static_cast<char>(win[0] | 0x20);
+    rest = win.substr(2);
+  } else if (!win.empty() && win[0] == '\\') {
+    drive = 'c';
+    rest = win;
+  } else {
+    return HostPath(windowsDirectory_ + "\\" + win);
+  }
+
+  std::string host = prefix_ + "/dosdevices/" + drive + ":";
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= rest.size()) {
+    size_t sep = rest.find('\\', start);
+    if (sep == std::string::npos) sep = rest.size();
+    std::string comp = rest.substr(start, sep - start);
+    start = sep + 1;
+    if (comp.empty() || comp == ".") continue;
+    if (comp == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(comp);
+  }
+  bool exists = true;
+  for (const std::string& comp : parts) {
+    std::string candidate = host + "/" + comp;
+    if (exists && !Exists(candidate)) {
+      // Find the name that differs from the one given only in letter case.
+      exists = false;
+      if (DIR* d = ::opendir(host.c_str())) {
+        std::u16string want = ToUtf16(comp);
+        while (dirent* e = ::readdir(d)) {
+          if (EqualNoCase(std::u16string_view(ToUtf16(e->d_name)), want)) {
+            candidate = host + "/" + e->d_name;
+            exists = true;
+            break;
+          }
+        }
+        ::closedir(d);
+      }
+    }
+    host = candidate;
+  }
+  return host;
+}
+
+std::string Machine::WindowsPath(std::string_view hostPath) const {
+  // Resolve links in the longest part of the path that exists.
+  std::string path(hostPath);
+  std::string tail;
+  char buf[PATH_MAX];
+  while (!path.empty() && !::realpath(path.c_str(), buf)) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) break;
+    tail = path.substr(slash) + tail;
+    path.erase(slash);
+    if (path.empty()) path = "/";
+  }
+  std::string real = (::realpath(path.c_str(), buf) ? std::string(buf) : path) + tail;
+
+  std::string best;
+  size_t bestLen = 0;
+  bool found = false;
+  std::string devices = prefix_ + "/dosdevices";
+  if (DIR* d = ::opendir(devices.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      std::string name = e->d_name;
+      if (name.size() != 2 || name[1] != ':' || name[0] < 'a' || name[0] > 'z') continue;
+      if (!::realpath((devices + "/" + name).c_str(), buf)) continue;
+      std::string root = buf;
+      size_t len = root == "/" ? 0 : root.size();
+      bool inside = real == root || (real.size() > len && real.compare(0, len, root == "/" ? "" : root) == 0 && real[len] == '/');
+      if (inside && (!found || len > bestLen || (len == bestLen && name < best))) {
+        found = true;
+        best = name;
+        bestLen = len;
+      }
+    }
+    ::closedir(d);
+  }
+  std::string rest = found ? real.substr(bestLen) : real;
+  std::string out = found ? std::string(1, static_cast<char>(best[0] - 32)) + ":" : "Z:";
+  for (char c : rest) out.push_back(c == '/' ? '\\' : c);
+  if (out.size() == 2) out.push_back('\\');
+  return out;
+}
+
+void Machine::CheckNoServer() const {
+  for (const std::string& lock : ServerLockFiles(prefix_)) {
+    if (ServerHolds(lock))
+      throw EMachineError(EMachineError::Kind::WineRunning,
+                          "На префиксе «" + prefix_ + "» сейчас работает Wine: он хранит реестр у себя и перезапишет "
+                          "любые изменения. Завершите его командой «WINEPREFIX=\"" + prefix_ +
+                          "\" wineserver -k» и повторите.");
+  }
+}
+
+void Machine::WriteFile(const std::string& hostPath, std::string_view bytes) {
+  CheckNoServer();
+  ReplaceFile(hostPath, bytes, *fs_);
+}
+
+void Machine::Flush() {
+  for (auto [hive, file] : {std::pair{system_.get(), "system.reg"}, std::pair{user_.get(), "user.reg"}}) {
+    if (!hive->dirty()) continue;
+    std::string path = prefix_ + "/" + file;
+    try {
+      WriteFile(path, hive->Write());
+    } catch (const std::system_error&) {
+      throw EStoreError(Format("Unable to write to %s", path));
+    }
+    hive->markClean();
+  }
+}
+
+}  // namespace frambul::store
