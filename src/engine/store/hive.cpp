@@ -160,6 +160,16 @@ size_t HiveParser::ParseString(std::string_view s, char end, std::u16string& out
   size_t i = 0;
   const size_t n = s.size();
   while (i < n && s[i] != end) {
+    // Runs of plain ASCII, most of every file, are copied in one go.
+    size_t run = i;
+    while (run < n && s[run] != end && s[run] != '\\' && static_cast<unsigned char>(s[run]) < 0x80) ++run;
+    if (run > i) {
+      size_t at = out.size();
+      out.resize(at + run - i);
+      for (size_t k = i; k < run; ++k) out[at++] = static_cast<unsigned char>(s[k]);
+      i = run;
+      continue;
+    }
     char c = s[i];
     if (c == '\\') {
       if (++i >= n) break;
@@ -490,37 +500,57 @@ bool IsAsciiHexDigit(char16_t c) { return c < 128 && HexValue(static_cast<char>(
 
 }  // namespace
 
-size_t AppendEscaped(std::string& out, std::u16string_view s, char q1, char q2) {
+namespace {
+
+// Writes the escaped form of `n` UTF-16 units, read through `at`, to `p`;
+// gives the end. Room for six characters per unit must be there.
+template <typename UnitAt>
+char* EscapeUnits(char* p, size_t n, UnitAt at, char q1, char q2) {
   static const char escapes[33] = ".......abtnvfr.............e....";
-  const size_t before = out.size();
-  const size_t n = s.size();
   for (size_t i = 0; i < n; ++i) {
-    char16_t c = s[i];
-    if (c > 127) {
-      out += "\\x";
-      if (i + 1 < n && IsAsciiHexDigit(s[i + 1])) {
-        for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(c >> shift) & 15]);
+    char16_t c = at(i);
+    if (c >= 32 && c <= 127) {
+      if (c == '\\' || c == q1 || c == q2) *p++ = '\\';
+      *p++ = static_cast<char>(c);
+    } else if (c > 127) {
+      *p++ = '\\';
+      *p++ = 'x';
+      if (i + 1 < n && IsAsciiHexDigit(at(i + 1))) {
+        for (int shift = 12; shift >= 0; shift -= 4) *p++ = kHex[(c >> shift) & 15];
       } else {
-        AppendHexNoPad(out, c);
-      }
-    } else if (c < 32) {
-      out.push_back('\\');
-      if (escapes[c] != '.') {
-        out.push_back(escapes[c]);
-      } else if (i + 1 < n && s[i + 1] >= '0' && s[i + 1] <= '7') {
-        out.push_back(static_cast<char>('0' + (c >> 6)));
-        out.push_back(static_cast<char>('0' + ((c >> 3) & 7)));
-        out.push_back(static_cast<char>('0' + (c & 7)));
-      } else {
-        if (c >= 8) out.push_back(static_cast<char>('0' + (c >> 3)));
-        out.push_back(static_cast<char>('0' + (c & 7)));
+        int shift = c >= 0x1000 ? 12 : c >= 0x100 ? 8 : 4;
+        for (; shift >= 0; shift -= 4) *p++ = kHex[(c >> shift) & 15];
       }
     } else {
-      if (c == '\\' || c == q1 || c == q2) out.push_back('\\');
-      out.push_back(static_cast<char>(c));
+      *p++ = '\\';
+      if (escapes[c] != '.') {
+        *p++ = escapes[c];
+      } else if (i + 1 < n && at(i + 1) >= '0' && at(i + 1) <= '7') {
+        *p++ = static_cast<char>('0' + (c >> 6));
+        *p++ = static_cast<char>('0' + ((c >> 3) & 7));
+        *p++ = static_cast<char>('0' + (c & 7));
+      } else {
+        if (c >= 8) *p++ = static_cast<char>('0' + (c >> 3));
+        *p++ = static_cast<char>('0' + (c & 7));
+      }
     }
   }
+  return p;
+}
+
+template <typename UnitAt>
+size_t AppendEscapedUnits(std::string& out, size_t n, UnitAt at, char q1, char q2) {
+  const size_t before = out.size();
+  out.resize(before + n * 6);
+  char* end = EscapeUnits(out.data() + before, n, at, q1, q2);
+  out.resize(static_cast<size_t>(end - out.data()));
   return out.size() - before;
+}
+
+}  // namespace
+
+size_t AppendEscaped(std::string& out, std::u16string_view s, char q1, char q2) {
+  return AppendEscapedUnits(out, s.size(), [s](size_t i) { return s[i]; }, q1, q2);
 }
 
 class HiveWriter {
@@ -566,10 +596,9 @@ void HiveWriter::Value(const RegValue& v) {
           out_ += "):";
         }
         out_.push_back('"');
-        std::u16string units((d.size() - 2) / 2, u'\0');
-        for (size_t i = 0; i < units.size(); ++i)
-          units[i] = static_cast<char16_t>(static_cast<unsigned char>(d[2 * i]) | static_cast<unsigned char>(d[2 * i + 1]) << 8);
-        AppendEscaped(out_, units, '"', '"');
+        const auto* b = reinterpret_cast<const unsigned char*>(d.data());
+        AppendEscapedUnits(out_, (d.size() - 2) / 2, [b](size_t i) { return static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8); },
+                           '"', '"');
         out_ += "\"\n";
         return;
       }
@@ -597,19 +626,23 @@ void HiveWriter::Value(const RegValue& v) {
     count += out_.size() - before;
   }
   const size_t n = d.size();
+  const size_t before = out_.size();
+  out_.resize(before + n * 3 + (n / 24 + 1) * 4 + 4);
+  char* p = out_.data() + before;
   for (size_t i = 0; i < n; ++i) {
     unsigned char b = static_cast<unsigned char>(d[i]);
-    out_.push_back(kHex[b >> 4]);
-    out_.push_back(kHex[b & 15]);
+    *p++ = kHex[b >> 4];
+    *p++ = kHex[b & 15];
     count += 2;
     if (i + 1 < n) {
-      out_.push_back(',');
+      *p++ = ',';
       if (++count > 76) {
-        out_ += "\\\n  ";
+        p = std::copy_n("\\\n  ", 4, p);
         count = 2;
       }
     }
   }
+  out_.resize(static_cast<size_t>(p - out_.data()));
   out_.push_back('\n');
 }
 
@@ -646,13 +679,14 @@ Hive::~Hive() = default;
 std::unique_ptr<Hive> Hive::Parse(std::string_view text, const std::string& fileName, int64_t now) {
   auto hive = std::make_unique<Hive>();
   HiveParser(*hive, text, fileName, now).Run();
+  hive->sizeHint_ = text.size();
   if (!hive->root_->modif_) hive->root_->modif_ = now;
   return hive;
 }
 
 std::string Hive::Write() const {
   std::string out;
-  out.reserve(1 << 16);
+  out.reserve(sizeHint_ + sizeHint_ / 8 + 4096);
   out += header_;
   HiveWriter(out).Key(*root_, *root_);
   return out;

@@ -92,6 +92,8 @@ class Hive {
   // The hive's place in the registry namespace, from the header
   // (e.g. "REGISTRY\Machine"); empty when the header does not say.
   const std::u16string& rootPath() const { return rootPath_; }
+  // The lines before the first key ("WINE REGISTRY Version 2", the root, "#arch=").
+  const std::string& header() const { return header_; }
 
   // Whether anything changed since the hive was read or last written.
   bool dirty() const { return dirty_; }
@@ -114,6 +116,7 @@ class Hive {
   std::unique_ptr<RegKey> root_;
   std::string header_;  // the lines before the first key, as read
   std::u16string rootPath_;
+  size_t sizeHint_ = 0;  // the size of the text read, to make room for the text written
   bool dirty_ = false;
   std::vector<std::unique_ptr<RegKey>> removed_;
 };

@@ -44,7 +44,13 @@ std::vector<std::string> ServerLockFiles(const std::string& prefix) {
   std::string uid = std::to_string(::getuid());
   files.push_back("/tmp/.wine-" + uid + server);
   files.push_back("/run/user/" + uid + "/wine" + server);
-  if (auto name = ReadWholeFile(prefix + "/wineserver"); name && !name->empty()) {
+  std::optional<std::string> name;
+  try {
+    name = ReadWholeFile(prefix + "/wineserver");
+  } catch (const std::system_error&) {
+    // Not a file Debian's Wine wrote: no server folder named by it.
+  }
+  if (name && !name->empty()) {
     while (!name->empty() && (name->back() == '\n' || name->back() == '\r')) name->pop_back();
     if (name->find('/') == std::string::npos) {
       const char* tmp = std::getenv("TMPDIR");
@@ -161,7 +167,7 @@ std::unique_ptr<Hive> Machine::LoadHive(const std::string& file, bool required) 
       throw EMachineError(EMachineError::Kind::NotAPrefix,
                           "Папка «" + prefix_ + "» не является префиксом Wine: в ней нет файла system.reg.");
     // A prefix without user.reg gets one, in Wine's form, when something is written there.
-    std::string arch = system_ && system_->Write().find("\n#arch=win32\n") != std::string::npos ? "win32" : "win64";
+    std::string arch = system_->header().find("\n#arch=win32\n") != std::string::npos ? "win32" : "win64";
     text = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=" + arch + "\n";
   }
   try {
