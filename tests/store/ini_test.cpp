@@ -134,15 +134,6 @@ TEST(IniDocument, SetRewritesOnlyItsLine) {
   }
 }
 
-TEST(IniDocument, NewFilesGetCrlfAndNoBom) {
-  auto doc = IniDocument::Empty(1251);
-  EXPECT_FALSE(doc.Get("s", "k"));
-  ASSERT_TRUE(doc.Set("s", "k", "\xD0\xAF"));  // Я
-  ASSERT_TRUE(doc.Set("s", "j", "2"));
-  EXPECT_EQ(doc.Serialize(), "[s]\r\nk=\xDF\r\nj=2\r\n");
-  EXPECT_EQ(IniDocument::Parse("", 1251).Serialize(), "");
-}
-
 // Text goes into the file in the file's own encoding; text the encoding
 // cannot hold and line breaks are refused with the document unchanged.
 TEST(IniDocument, EncodesInTheFilesEncodingAndRefusesWhatItCannotHold) {
