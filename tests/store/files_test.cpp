@@ -211,7 +211,7 @@ TEST_F(FilesTest, SearchOfAnEmptyOrMissingFolderFindsNothing) {
 // file without write permission cannot be changed, so read-only has to go
 // before hidden and system change, and come back after.
 // DISABLED: SetAttributes changes user.DOSATTRIB before the permissions and gives 5.
-TEST(FilesAsOwner, DISABLED_ReadOnlyHiddenSystemFileCanBeOpenedAndClosedAgain) {
+TEST(FilesAsOwner, ReadOnlyHiddenSystemFileCanBeOpenedAndClosedAgain) {
   TempPrefix prefix;
   const std::string msdos = prefix.file("drive_c/MSDOS.SYS");
   test::WriteFile(msdos, "[Options]\r\nBootGUI=1\r\n");

@@ -203,7 +203,7 @@ TEST(MachineOpen, WindowsDirectoryAndCodePageComeFromTheRegistry) {
 
 // A SystemRoot that names no drive must not send a bare file name round in
 // circles. DISABLED: HostPath("Win.Ini") recurses without end and the process dies.
-TEST(MachineOpen, DISABLED_ASystemRootWithoutDriveStillGivesAWindowsDirectory) {
+TEST(MachineOpen, ASystemRootWithoutDriveStillGivesAWindowsDirectory) {
   TempPrefix prefix(
       "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win32\n\n"
       "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 946684800\n"

@@ -98,6 +98,11 @@ int SetAttributes(Machine& machine, std::string_view fileName, int attributes) {
   mode_t mode = st.st_mode & 07777;
   if (attributes & faReadOnly) mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
   else if (!(mode & (S_IWUSR | S_IWGRP | S_IWOTH))) mode |= S_IWUSR;
+  // Changing an extended attribute needs write permission: a file leaving
+  // read-only gets it back first, one becoming read-only loses it last.
+  const bool modeChanges = mode != (st.st_mode & 07777);
+  const bool gainsWrite = mode & (S_IWUSR | S_IWGRP | S_IWOTH);
+  if (modeChanges && gainsWrite && ::chmod(host.c_str(), mode) != 0) return WindowsError(errno);
   int bits = attributes & (faHidden | faSysFile);
   if (bits != StoredDosBits(host)) {
     int rc;
@@ -111,7 +116,7 @@ int SetAttributes(Machine& machine, std::string_view fileName, int attributes) {
     }
     if (rc != 0) return WindowsError(errno);
   }
-  if (mode != (st.st_mode & 07777) && ::chmod(host.c_str(), mode) != 0) return WindowsError(errno);
+  if (modeChanges && !gainsWrite && ::chmod(host.c_str(), mode) != 0) return WindowsError(errno);
   return 0;
 }
 

@@ -67,11 +67,12 @@ IniDocument IniDocument::Parse(std::string_view bytes, unsigned codePage) {
     i += eolLen;
     start = i;
   }
-  if (start < bytes.size()) {
+  if (start < n) {
     Line line;
-    line.raw = bytes.substr(start);  // a trailing odd byte of a UTF-16 file stays with it
+    line.raw = bytes.substr(start, n - start);
     doc.lines_.push_back(std::move(line));
   }
+  doc.strayByte_ = bytes.substr(n);
   for (Line& line : doc.lines_) doc.Classify(line);
   return doc;
 }
@@ -225,7 +226,7 @@ std::string IniDocument::Serialize() const {
     out += line.raw;
     out += line.eol;
   }
-  return out;
+  return out + strayByte_;
 }
 
 }  // namespace frambul::store

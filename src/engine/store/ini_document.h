@@ -56,6 +56,7 @@ class IniDocument {
   unsigned codePage_ = 1252;
   std::string bom_;
   std::vector<Line> lines_;
+  std::string strayByte_;  // an odd last byte of a UTF-16 file, kept and written last
 };
 
 }  // namespace frambul::store

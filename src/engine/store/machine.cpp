@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -135,7 +136,11 @@ Machine::Machine(const std::string& prefix, MachineOptions options)
 
   std::string dir = ReadMachineString(u"Software\\Microsoft\\Windows NT\\CurrentVersion", u"SystemRoot");
   if (dir.empty()) dir = ReadMachineString(u"Software\\Microsoft\\Windows\\CurrentVersion", u"SystemRoot");
-  windowsDirectory_ = dir.empty() ? "C:\\WINDOWS" : dir;
+  // Only a full path with a drive letter can serve; anything else would make
+  // bare file names resolve against themselves.
+  bool drivePath = dir.size() >= 3 && std::isalpha(static_cast<unsigned char>(dir[0])) && dir[1] == ':' &&
+                   (dir[2] == '\\' || dir[2] == '/');
+  windowsDirectory_ = drivePath ? dir : "C:\\WINDOWS";
 
   std::string acp = ReadMachineString(u"System\\CurrentControlSet\\Control\\Nls\\CodePage", u"ACP");
   char* end = nullptr;
