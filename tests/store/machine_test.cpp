@@ -302,6 +302,11 @@ TEST_F(PathTest, WindowsPathMapsHostPathsBack) {
   EXPECT_EQ(machine.WindowsPath(prefix.file("drive_cx/a.txt")), prefixOnZ + "\\drive_cx\\a.txt");
 
   TempDir data;
+  // A link inside drive C: that leads out of it (as Wine links Desktop into
+  // the home folder) still names a place on drive C:.
+  fs::create_directories(prefix.file("drive_c/users/me"));
+  fs::create_directory_symlink(data.path(), prefix.file("drive_c/users/me/Desktop"));
+  EXPECT_EQ(machine.WindowsPath(prefix.file("drive_c/users/me/Desktop/a.txt")), "C:\\users\\me\\Desktop\\a.txt");
   fs::create_directory_symlink(data.path(), prefix.file("dosdevices/d:"));
   EXPECT_EQ(machine.WindowsPath(data.path() + "/Docs/a.txt"), "D:\\Docs\\a.txt");
   EXPECT_EQ(machine.HostPath("d:\\docs\\A.TXT"), prefix.path() + "/dosdevices/d:/docs/A.TXT");

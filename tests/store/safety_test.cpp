@@ -345,6 +345,22 @@ TEST(Rewrite, KeepsPermissionsOwnerAndExtendedAttributes) {
   EXPECT_EQ(Leftovers(prefix.file("drive_c/WINDOWS")), std::vector<std::string>{});
 }
 
+// A profile file that is a link: the file it leads to is rewritten, the link stays.
+TEST(Rewrite, FollowsALinkToTheFileItNames) {
+  TempPrefix prefix;
+  const std::string target = prefix.file("drive_c/real.ini");
+  const std::string winIni = prefix.file("drive_c/WINDOWS/WIN.INI");
+  test::WriteFile(target, "[windows]\r\nload=\r\n");
+  ASSERT_EQ(::symlink("../real.ini", winIni.c_str()), 0);
+  Machine machine(prefix.path(), MachineOptions{nullptr, FixedClock});
+  TIniFile(machine, "Win.Ini").WriteText("windows", "load", "a.exe");
+  struct stat st {};
+  ASSERT_EQ(::lstat(winIni.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadFile(target), "[windows]\r\nload=a.exe\r\n");
+  EXPECT_EQ(Leftovers(prefix.file("drive_c")), std::vector<std::string>{});
+}
+
 // Writing what is already there touches no file.
 TEST(Rewrite, UnchangedContentIsNotRewritten) {
   TempPrefix prefix;

@@ -88,7 +88,28 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return data;
 }
 
-void ReplaceFile(const std::string& path, std::string_view bytes, FileSystem& fs) {
+namespace {
+
+// The file a path finally names: a link is followed to its target, so that a
+// rewrite replaces the target and the link stays a link.
+std::string FollowLinks(std::string path) {
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1);
+    ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<size_t>(n) >= target.size()) break;
+    std::string t(target.data(), static_cast<size_t>(n));
+    auto slash = path.rfind('/');
+    path = (t[0] == '/' || slash == std::string::npos) ? t : path.substr(0, slash + 1) + t;
+  }
+  return path;
+}
+
+}  // namespace
+
+void ReplaceFile(const std::string& linkOrPath, std::string_view bytes, FileSystem& fs) {
+  const std::string path = FollowLinks(linkOrPath);
   struct stat old {};
   bool exists = ::stat(path.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) Fail(errno, "cannot write " + path);

@@ -288,43 +288,49 @@ std::string Machine::HostPath(std::string_view windowsPath) const {
 }
 
 std::string Machine::WindowsPath(std::string_view hostPath) const {
-  // Resolve links in the longest part of the path that exists.
+  // As Wine does it: the longest leading part of the path, as given, that is
+  // the root folder of a drive (same device and inode) names the drive. A
+  // link inside drive C: that leads elsewhere still counts as drive C:.
   std::string path(hostPath);
-  std::string tail;
-  char buf[PATH_MAX];
-  while (!path.empty() && !::realpath(path.c_str(), buf)) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) break;
-    tail = path.substr(slash) + tail;
-    path.erase(slash);
-    if (path.empty()) path = "/";
+  if (path.empty() || path[0] != '/') {
+    char cwd[PATH_MAX];
+    path = std::string(::getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + path;
   }
-  std::string real = (::realpath(path.c_str(), buf) ? std::string(buf) : path) + tail;
+  std::string clean;
+  for (char c : path)
+    if (!(c == '/' && !clean.empty() && clean.back() == '/')) clean.push_back(c);
+  while (clean.size() > 1 && clean.back() == '/') clean.pop_back();
 
-  std::string best;
-  size_t bestLen = 0;
-  bool found = false;
-  std::string devices = prefix_ + "/dosdevices";
-  if (DIR* d = ::opendir(devices.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      std::string name = e->d_name;
-      if (name.size() != 2 || name[1] != ':' || name[0] < 'a' || name[0] > 'z') continue;
-      if (!::realpath((devices + "/" + name).c_str(), buf)) continue;
-      std::string root = buf;
-      size_t len = root == "/" ? 0 : root.size();
-      bool inside = real == root || (real.size() > len && real.compare(0, len, root == "/" ? "" : root) == 0 && real[len] == '/');
-      if (inside && (!found || len > bestLen || (len == bestLen && name < best))) {
-        found = true;
-        best = name;
-        bestLen = len;
+  struct Drive {
+    char letter;
+    dev_t dev;
+    ino_t ino;
+  };
+  std::vector<Drive> drives;
+  for (char letter = 'a'; letter <= 'z'; ++letter) {
+    struct stat st {};
+    std::string root = prefix_ + "/dosdevices/" + letter + ":";
+    if (::stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) drives.push_back({letter, st.st_dev, st.st_ino});
+  }
+  std::string part = clean;
+  for (;;) {
+    struct stat st {};
+    if (::stat(part.c_str(), &st) == 0) {
+      for (const Drive& d : drives) {
+        if (d.dev != st.st_dev || d.ino != st.st_ino) continue;
+        std::string rest = part == "/" ? clean : clean.substr(part.size());
+        std::string out{static_cast<char>(d.letter - 32), ':'};
+        for (char c : rest) out.push_back(c == '/' ? '\\' : c);
+        if (out.size() == 2) out.push_back('\\');
+        return out;
       }
     }
-    ::closedir(d);
+    if (part == "/") break;
+    auto slash = part.rfind('/');
+    part = slash == 0 ? "/" : part.substr(0, slash);
   }
-  std::string rest = found ? real.substr(bestLen) : real;
-  std::string out = found ? std::string(1, static_cast<char>(best[0] - 32)) + ":" : "Z:";
-  for (char c : rest) out.push_back(c == '/' ? '\\' : c);
-  if (out.size() == 2) out.push_back('\\');
+  std::string out = "Z:";
+  for (char c : clean) out.push_back(c == '/' ? '\\' : c);
   return out;
 }
 
