@@ -210,7 +210,6 @@ TEST_F(FilesTest, SearchOfAnEmptyOrMissingFolderFindsNothing) {
 // The program runs as the prefix's owner, not as root: a user attribute of a
 // file without write permission cannot be changed, so read-only has to go
 // before hidden and system change, and come back after.
-// DISABLED: SetAttributes changes user.DOSATTRIB before the permissions and gives 5.
 TEST(FilesAsOwner, ReadOnlyHiddenSystemFileCanBeOpenedAndClosedAgain) {
   TempPrefix prefix;
   const std::string msdos = prefix.file("drive_c/MSDOS.SYS");

@@ -202,7 +202,7 @@ TEST(MachineOpen, WindowsDirectoryAndCodePageComeFromTheRegistry) {
 }
 
 // A SystemRoot that names no drive must not send a bare file name round in
-// circles. DISABLED: HostPath("Win.Ini") recurses without end and the process dies.
+// circles.
 TEST(MachineOpen, ASystemRootWithoutDriveStillGivesAWindowsDirectory) {
   TempPrefix prefix(
       "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win32\n\n"
@@ -351,6 +351,7 @@ class FakeServer {
 
   // Forks a process that holds the lock as a running server does.
   void Start() {
+    fs::create_directories(lock_.substr(0, lock_.rfind('/')));  // as a starting server makes them
     int fds[2];
     if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
     pid_ = ::fork();
@@ -360,7 +361,7 @@ class FakeServer {
       if (::dup2(fds[1], 100) < 0) ::_exit(1);
       ::close_range(3, 99, 0);
       ::close_range(101, ~0U, 0);
-      int fd = ::open(lock_.c_str(), O_RDWR);
+      int fd = ::open(lock_.c_str(), O_RDWR | O_CREAT, 0600);
       struct flock fl {};
       fl.l_type = F_WRLCK;
       fl.l_whence = SEEK_SET;
@@ -374,7 +375,10 @@ class FakeServer {
     char ok = '0';
     ssize_t n = ::read(fds[0], &ok, 1);
     ::close(fds[0]);
-    if (n != 1 || ok != '1') throw std::runtime_error("the fake server could not take its lock");
+    if (n != 1 || ok != '1') {
+      Stop();
+      throw std::runtime_error("the fake server could not take its lock");
+    }
   }
   void Stop() {
     if (pid_ <= 0) return;
@@ -412,13 +416,27 @@ TEST(WineServer, ARunningServerKeepsTheMachineClosed) {
   EXPECT_NO_THROW(Machine m(prefix.path()));
 }
 
+TEST(WineServer, NoServerCanStartWhileTheMachineIsOpen) {
+  TempPrefix prefix;
+  FakeServer server(prefix.path());
+  {
+    Machine machine(prefix.path());
+    EXPECT_THROW(server.Start(), std::runtime_error);
+  }
+  EXPECT_NO_THROW(server.Start());
+  server.Stop();
+  // What the machine made to hold the lock is gone again; what was there stays.
+  Machine machine(prefix.path());
+}
+
 TEST(WineServer, AServerStartedLaterStopsEveryWrite) {
   TempPrefix prefix;
   const std::string winIni = prefix.file("drive_c/WINDOWS/WIN.INI");
   test::WriteFile(winIni, "[windows]\r\nload=\r\n");
   test::WriteFile(prefix.file("drive_c/FILE.TXT"), "x");
-  FakeServer server(prefix.path());
   Machine machine(prefix.path(), MachineOptions{nullptr, FixedClock});
+  // A server in a place the open machine could not hold: another TMPDIR.
+  FakeServer server(prefix.path());
   const std::string systemBefore = ReadFile(prefix.file("system.reg"));
   TRegistry reg(machine);
   reg.SetCurrentRoot(RootKey::LocalMachine);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -61,6 +62,25 @@ std::vector<std::string> ServerLockFiles(const std::string& prefix) {
   return files;
 }
 
+// The lock files a wineserver started now would take: Debian's Wine in
+// /run/user/<uid>/wine/ or, without that folder, ${TMPDIR:-/tmp}/<name>/
+// (for a prefix that names its folder); upstream Wine in /tmp/.wine-<uid>/.
+std::vector<std::string> ServerLockPlaces(const std::string& prefix) {
+  std::vector<std::string> all = ServerLockFiles(prefix);
+  if (all.empty()) return all;
+  std::vector<std::string> places{all[0]};
+  const bool runUser = IsDirectory("/run/user/" + std::to_string(::getuid()));
+  if (runUser) places.push_back(all[1]);
+  else if (all.size() > 2) places.push_back(all[2]);
+  return places;
+}
+
+EMachineError WineRunning(const std::string& prefix) {
+  return EMachineError(EMachineError::Kind::WineRunning,
+                       "На префиксе «" + prefix + "» сейчас работает Wine: он хранит реестр у себя и перезапишет "
+                       "любые изменения. Завершите его командой «WINEPREFIX=\"" + prefix + "\" wineserver -k» и повторите.");
+}
+
 // A running server holds a write lock on byte 0 of its lock file.
 bool ServerHolds(const std::string& lockFile) {
   int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
@@ -111,8 +131,6 @@ Machine::Machine(const std::string& prefix, MachineOptions options)
   if (!Exists(prefix_ + "/system.reg"))
     throw EMachineError(EMachineError::Kind::NotAPrefix,
                         "Папка «" + prefix_ + "» не является префиксом Wine: в ней нет файла system.reg.");
-  CheckNoServer();
-
   // Our own lock: one copy of the program per prefix. A flock on the prefix
   // folder itself puts no file into the prefix and dies with the process.
   lockFd_ = ::open(prefix_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -127,9 +145,12 @@ Machine::Machine(const std::string& prefix, MachineOptions options)
                         "Префикс Wine «" + prefix_ + "» не открывается: " + std::generic_category().message(err));
   }
   try {
+    CheckNoServer();
+    HoldServerLocks();
     system_ = LoadHive("system.reg", true);
     user_ = LoadHive("user.reg", false);
   } catch (...) {
+    ReleaseServerLocks();
     ::close(lockFd_);
     throw;
   }
@@ -154,7 +175,50 @@ std::string Machine::ReadMachineString(std::u16string_view path, std::u16string_
 }
 
 Machine::~Machine() {
+  ReleaseServerLocks();
   if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+void Machine::HoldServerLocks() {
+  for (const std::string& file : ServerLockPlaces(prefix_)) {
+    HeldLock held;
+    held.file = file;
+    // The server's folders, made as Wine makes them (owner only).
+    const std::string serverDir = file.substr(0, file.rfind('/'));
+    const std::string baseDir = serverDir.substr(0, serverDir.rfind('/'));
+    if (::mkdir(baseDir.c_str(), 0700) == 0) held.madeBaseDir = true;
+    ::mkdir(serverDir.c_str(), 0700);
+    held.fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // An open-file-description lock: it conflicts with the server's fcntl lock
+    // and, unlike a process lock, survives other descriptors of the file closing.
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 0;
+    fl.l_len = 1;
+    if (held.fd >= 0 && ::fcntl(held.fd, F_OFD_SETLK, &fl) == 0) {
+      serverLocks_.push_back(std::move(held));
+      continue;
+    }
+    const bool serverHoldsIt = held.fd >= 0 && (errno == EAGAIN || errno == EACCES);
+    if (held.fd >= 0) ::close(held.fd);
+    if (held.madeBaseDir) ::rmdir(baseDir.c_str());
+    if (serverHoldsIt) throw WineRunning(prefix_);
+    // Where the lock cannot be held, the check before each write still guards.
+  }
+}
+
+void Machine::ReleaseServerLocks() {
+  for (HeldLock& held : serverLocks_) {
+    // The lock file and its folder go while the lock is held, so no server is
+    // using them; Wine makes both again when it starts.
+    const std::string serverDir = held.file.substr(0, held.file.rfind('/'));
+    ::unlink(held.file.c_str());
+    ::rmdir(serverDir.c_str());
+    if (held.madeBaseDir) ::rmdir(serverDir.substr(0, serverDir.rfind('/')).c_str());
+    ::close(held.fd);
+  }
+  serverLocks_.clear();
 }
 
 int64_t Machine::Now() const { return options_.clock ? options_.clock() : SystemNow(); }
@@ -336,11 +400,8 @@ std::string Machine::WindowsPath(std::string_view hostPath) const {
 
 void Machine::CheckNoServer() const {
   for (const std::string& lock : ServerLockFiles(prefix_)) {
-    if (ServerHolds(lock))
-      throw EMachineError(EMachineError::Kind::WineRunning,
-                          "На префиксе «" + prefix_ + "» сейчас работает Wine: он хранит реестр у себя и перезапишет "
-                          "любые изменения. Завершите его командой «WINEPREFIX=\"" + prefix_ +
-                          "\" wineserver -k» и повторите.");
+    bool ours = std::any_of(serverLocks_.begin(), serverLocks_.end(), [&](const HeldLock& h) { return h.file == lock; });
+    if (!ours && ServerHolds(lock)) throw WineRunning(prefix_);
   }
 }
 

@@ -44,7 +44,8 @@ class Machine {
   static std::string DefaultPrefix();
 
   // Opens the prefix: refuses a folder without system.reg, a prefix on which
-  // Wine runs and one that another copy of this program holds; reads both hives.
+  // Wine runs and one that another copy of this program holds; reads both
+  // hives. While it is open, no wineserver can start on the prefix.
   explicit Machine(const std::string& prefix, MachineOptions options = {});
   ~Machine();
   Machine(const Machine&) = delete;
@@ -69,18 +70,22 @@ class Machine {
   const std::string& WindowsDirectory() const { return windowsDirectory_; }
   unsigned AnsiCodePage() const { return ansiCodePage_; }
 
-  // Throws EMachineError(WineRunning) when a wineserver holds the prefix.
+  // Throws EMachineError(WineRunning) when a wineserver holds the prefix
+  // (one started where this machine could not hold it, e.g. with another TMPDIR).
   void CheckNoServer() const;
   // Atomically replaces a file of the machine, after checking that Wine does
-  // not run. Throws std::system_error or EMachineError.
+  // not run. Throws std::system_error, or EMachineError when Wine runs.
   void WriteFile(const std::string& hostPath, std::string_view bytes);
-  // Writes every hive that changed. Throws EStoreError "Unable to write to %s".
+  // Writes every hive that changed. Throws EStoreError "Unable to write to %s",
+  // or EMachineError when Wine runs on the prefix.
   void Flush();
 
   FileSystem& fileSystem() { return *fs_; }
 
  private:
   std::unique_ptr<Hive> LoadHive(const std::string& file, bool required);
+  void HoldServerLocks();
+  void ReleaseServerLocks();
   KeyRef FollowLink(KeyRef link);
   std::string ReadMachineString(std::u16string_view path, std::u16string_view name);
 
@@ -89,6 +94,14 @@ class Machine {
   FileSystem defaultFs_;
   FileSystem* fs_;
   int lockFd_ = -1;
+  // The locks a wineserver for this prefix would take, held while the machine
+  // is open so that none can start.
+  struct HeldLock {
+    std::string file;
+    int fd = -1;
+    bool madeBaseDir = false;  // the folder of all the user's servers, removed again if empty
+  };
+  std::vector<HeldLock> serverLocks_;
   std::unique_ptr<Hive> system_;
   std::unique_ptr<Hive> user_;
   std::string windowsDirectory_;
