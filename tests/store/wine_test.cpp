@@ -78,6 +78,8 @@ TEST_F(RealWine, RefusesARunningServerAndWineReadsWhatWasWritten) {
 
   {
     Machine machine(prefix_);
+    // While the machine is open, Wine cannot start on the prefix.
+    EXPECT_EQ(Shell(prefix_, "timeout 30 " + Wine64() + " cmd /c echo started"), "");
     TRegistry reg(machine);
     reg.SetCurrentRoot(RootKey::LocalMachine);
     ASSERT_TRUE(reg.OpenPath("\\Software\\Frambul Test\\Вложенный", true));
