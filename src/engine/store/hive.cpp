@@ -43,16 +43,6 @@ int HexValue(char c) {
   return -1;
 }
 
-// Appends UTF-16 units as little-endian bytes.
-void AppendUnitsLE(std::string& out, std::u16string_view units) {
-  size_t at = out.size();
-  out.resize(at + units.size() * 2);
-  for (char16_t u : units) {
-    out[at++] = static_cast<char>(u & 0xFF);
-    out[at++] = static_cast<char>(u >> 8);
-  }
-}
-
 template <typename Vec, typename GetName>
 size_t SortedIndex(const Vec& items, std::u16string_view name, bool* found, GetName getName) {
   size_t lo = 0, hi = items.size();
@@ -79,6 +69,31 @@ size_t RegKey::valueIndex(std::u16string_view name, bool* found) const {
 size_t RegKey::subkeyIndex(std::u16string_view name, bool* found) const {
   return SortedIndex(subkeys_, name, found,
                      [](const std::unique_ptr<RegKey>& k) -> std::u16string_view { return k->name_; });
+}
+
+std::u16string DataUnits(std::string_view data, bool toNul) {
+  std::u16string units;
+  units.reserve(data.size() / 2);
+  for (size_t i = 0; i + 1 < data.size(); i += 2) {
+    char16_t u = static_cast<char16_t>(static_cast<unsigned char>(data[i]) | static_cast<unsigned char>(data[i + 1]) << 8);
+    if (toNul && !u) break;
+    units.push_back(u);
+  }
+  return units;
+}
+
+std::u16string StringValueText(const RegValue* value) {
+  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return {};
+  return DataUnits(value->data, true);
+}
+
+std::string StringValueData(std::u16string_view text) {
+  std::string data(text.size() * 2 + 2, '\0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    data[2 * i] = static_cast<char>(text[i] & 0xFF);
+    data[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  return data;
 }
 
 const RegValue* RegKey::findValue(std::u16string_view name) const {
@@ -377,9 +392,7 @@ void HiveParser::ParseValueLine(std::string_view s) {
     for (size_t k = tagLen + after; k < d.size(); ++k)
       if (!IsSpace(d[k])) return false;
     value.type = type;
-    value.data.reserve(scratch_.size() * 2 + 2);
-    AppendUnitsLE(value.data, scratch_);
-    value.data.append(2, '\0');
+    value.data = StringValueData(scratch_);
     return true;
   };
 

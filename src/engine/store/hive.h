@@ -121,6 +121,15 @@ class Hive {
   std::vector<std::unique_ptr<RegKey>> removed_;
 };
 
+// The UTF-16 units of value data (little-endian bytes); with `toNul`, up to
+// the first NUL. An odd last byte is left out.
+std::u16string DataUnits(std::string_view data, bool toNul);
+// The text of a string value (REG_SZ, REG_EXPAND_SZ) up to its first NUL;
+// empty for a missing value or another kind.
+std::u16string StringValueText(const RegValue* value);
+// Text as the data of a string value: UTF-16LE with a terminating NUL.
+std::string StringValueData(std::u16string_view text);
+
 // Escapes text the way Wine's registry files do; returns the characters added.
 size_t AppendEscaped(std::string& out, std::u16string_view text, char quote1, char quote2);
 

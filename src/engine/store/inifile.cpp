@@ -23,17 +23,6 @@ std::string CutToCharacters(std::string text, size_t max) {
   return text;
 }
 
-std::u16string StringOf(const RegValue* v) {
-  if (!v || (v->type != kRegSz && v->type != kRegExpandSz)) return {};
-  std::u16string out;
-  for (size_t i = 0; i + 1 < v->data.size(); i += 2) {
-    char16_t u = static_cast<char16_t>(static_cast<unsigned char>(v->data[i]) | static_cast<unsigned char>(v->data[i + 1]) << 8);
-    if (!u) break;
-    out.push_back(u);
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string FileNamePart(std::string_view path) {
@@ -52,12 +41,12 @@ bool TIniFile::Mapped(std::string_view section, std::string_view key, bool creat
   std::u16string sec = ToUtf16(section);
   std::u16string target;
   if (KeyRef perSection = machine_.OpenKey(file, sec, false)) {
-    target = StringOf(perSection.key->findValue(ToUtf16(key)));
-    if (target.empty()) target = StringOf(perSection.key->findValue(u""));
+    target = StringValueText(perSection.key->findValue(ToUtf16(key)));
+    if (target.empty()) target = StringValueText(perSection.key->findValue(u""));
   } else {
-    target = StringOf(file.key->findValue(sec));
+    target = StringValueText(file.key->findValue(sec));
     if (target.empty()) {
-      target = StringOf(file.key->findValue(u""));
+      target = StringValueText(file.key->findValue(u""));
       if (!target.empty()) target += u"\\" + sec;
     }
   }
@@ -88,7 +77,7 @@ std::string TIniFile::ReadText(std::string_view section, std::string_view key, s
   if (Mapped(section, key, false, map)) {
     if (map.key) {
       if (const RegValue* v = map.key.key->findValue(map.value); v && (v->type == kRegSz || v->type == kRegExpandSz))
-        result = ToUtf8(StringOf(v));
+        result = ToUtf8(StringValueText(v));
     }
     return CutToCharacters(std::move(result), kMaxProfileText);
   }
@@ -106,11 +95,8 @@ void TIniFile::WriteText(std::string_view section, std::string_view key, std::st
   const std::string failure = Format("Unable to write to %s", fileName_);
   Mapping map;
   if (Mapped(section, key, true, map)) {
-    std::u16string units = ToUtf16(value);
-    std::string data;
-    for (char16_t u : units) data += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-    data.append(2, '\0');
-    if (!map.key || !map.key.hive->SetValue(*map.key.key, map.value, kRegSz, data, machine_.Now()))
+    if (!map.key ||
+        !map.key.hive->SetValue(*map.key.key, map.value, kRegSz, StringValueData(ToUtf16(value)), machine_.Now()))
       throw EStoreError(failure);
     return;
   }

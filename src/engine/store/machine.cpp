@@ -101,17 +101,6 @@ int64_t SystemNow() {
   return static_cast<int64_t>(ts.tv_sec) * kTicksPerSecond + ts.tv_nsec / 100 + kTicks1601To1970;
 }
 
-std::u16string StringData(const RegValue* v) {
-  if (!v || (v->type != kRegSz && v->type != kRegExpandSz)) return {};
-  std::u16string out;
-  for (size_t i = 0; i + 1 < v->data.size(); i += 2) {
-    char16_t u = static_cast<char16_t>(static_cast<unsigned char>(v->data[i]) | static_cast<unsigned char>(v->data[i + 1]) << 8);
-    if (!u) break;
-    out.push_back(u);
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string Machine::DefaultPrefix() {
@@ -171,7 +160,7 @@ Machine::Machine(const std::string& prefix, MachineOptions options)
 
 std::string Machine::ReadMachineString(std::u16string_view path, std::u16string_view name) {
   KeyRef k = OpenKey(Root(RootKey::LocalMachine), path, false);
-  return k ? ToUtf8(StringData(k.key->findValue(name))) : std::string();
+  return k ? ToUtf8(StringValueText(k.key->findValue(name))) : std::string();
 }
 
 Machine::~Machine() {
@@ -251,9 +240,7 @@ std::unique_ptr<Hive> Machine::LoadHive(const std::string& file, bool required) 
 KeyRef Machine::FollowLink(KeyRef link) {
   const RegValue* v = link.key->findValue(u"SymbolicLinkValue");
   if (!v || v->type != kRegLink || v->data.size() < 2) return {};
-  std::u16string target;
-  for (size_t i = 0; i + 1 < v->data.size(); i += 2)
-    target.push_back(static_cast<char16_t>(static_cast<unsigned char>(v->data[i]) | static_cast<unsigned char>(v->data[i + 1]) << 8));
+  std::u16string target = DataUnits(v->data, false);
   if (target.empty() || target[0] != u'\\') return {};
   for (Hive* h : {system_.get(), user_.get()}) {
     const std::u16string& root = h->rootPath();

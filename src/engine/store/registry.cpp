@@ -7,22 +7,6 @@
 
 namespace frambul::store {
 
-namespace {
-
-std::string Utf16LeWithNul(std::string_view utf8) {
-  std::u16string units = ToUtf16(utf8);
-  std::string data;
-  data.reserve(units.size() * 2 + 2);
-  for (char16_t u : units) {
-    data.push_back(static_cast<char>(u & 0xFF));
-    data.push_back(static_cast<char>(u >> 8));
-  }
-  data.append(2, '\0');
-  return data;
-}
-
-}  // namespace
-
 TRegistry::TRegistry(Machine& machine) : machine_(machine) {}
 TRegistry::~TRegistry() { CloseKey(); }
 
@@ -57,13 +41,7 @@ std::string TRegistry::ReadText(std::string_view name) {
   if (!v || v->data.empty()) return {};
   if (v->type != kRegSz && v->type != kRegExpandSz)
     throw ERegistryException(Format("Invalid data type for '%s'", std::string(name)));
-  std::u16string units;
-  for (size_t i = 0; i + 1 < v->data.size(); i += 2) {
-    char16_t u = static_cast<char16_t>(static_cast<unsigned char>(v->data[i]) | static_cast<unsigned char>(v->data[i + 1]) << 8);
-    if (!u) break;
-    units.push_back(u);
-  }
-  return ToUtf8(units);
+  return ToUtf8(DataUnits(v->data, true));
 }
 
 int32_t TRegistry::ReadDword(std::string_view name) {
@@ -91,7 +69,7 @@ void TRegistry::Write(std::string_view name, uint32_t type, std::string_view dat
   if (!ok) throw ERegistryException(Format("Failed to set data for '%s'", std::string(name)));
 }
 
-void TRegistry::WriteText(std::string_view name, std::string_view text) { Write(name, kRegSz, Utf16LeWithNul(text)); }
+void TRegistry::WriteText(std::string_view name, std::string_view text) { Write(name, kRegSz, StringValueData(ToUtf16(text))); }
 
 void TRegistry::WriteNumber(std::string_view name, int32_t value) {
   char bytes[4];
