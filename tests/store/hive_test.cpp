@@ -201,6 +201,20 @@ TEST(Hive, RefusesLinesItDoesNotUnderstand) {
   }
 }
 
+TEST(Hive, ExtremeTimesAndDepthsComeBackUnharmed) {
+  // A time past 2^63 and keys nested far deeper than any stack: read, written
+  // back as they were, and freed without running out of stack.
+  const std::string overflow = "WINE REGISTRY Version 2\n\n[A]\n#time=8000000000000000\n";
+  std::string once = Hive::Parse(overflow, "system.reg", 0)->Write();
+  EXPECT_NE(once.find("\n#time=8000000000000000\n"), std::string::npos);
+  EXPECT_EQ(Hive::Parse(once, "system.reg", 0)->Write(), once);
+
+  std::string deep = "WINE REGISTRY Version 2\n\n[a";
+  for (int i = 0; i < 1000000; ++i) deep += "\\\\a";
+  deep += "] 0\n#time=19db1ded53e8000\n";
+  EXPECT_EQ(Hive::Parse(deep, "system.reg", 0)->Write(), deep);
+}
+
 TEST(Hive, DeletedKeysStayValidForHandles) {
   auto hive = Hive::Parse("WINE REGISTRY Version 2\n\n[A\\\\B\\\\C] 1\n\"v\"=\"1\"\n", "system.reg", 0);
   RegKey* a = hive->root().findSubkey(u"A");

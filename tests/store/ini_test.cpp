@@ -150,7 +150,17 @@ TEST(IniDocument, EncodesInTheFilesEncodingAndRefusesWhatItCannotHold) {
     EXPECT_FALSE(doc.Set("a", "k", "one\rtwo"));
     EXPECT_FALSE(doc.Set("a", "x\ny", "1"));
     EXPECT_FALSE(doc.Set("a\r\n[b", "x", "1"));
+    // Keys that would read back as a comment or a section, or as nothing.
+    EXPECT_FALSE(doc.Set("a", ";x", "1"));
+    EXPECT_FALSE(doc.Set("a", "[x", "1"));
+    EXPECT_FALSE(doc.Set("a", " ", "1"));
     EXPECT_EQ(doc.Serialize(), "[a]\r\nk=\xC6\r\n");
+    // Blanks around the names given are not part of them.
+    ASSERT_TRUE(doc.Set(" a ", " k\t", "2"));
+    ASSERT_TRUE(doc.Set(" b ", " n ", "3"));
+    EXPECT_EQ(doc.Serialize(), "[a]\r\nk=2\r\n\r\n[b]\r\nn=3\r\n");
+    EXPECT_EQ(doc.Get(" b", "n "), "3");
+    ASSERT_TRUE(doc.Remove(" b ", " n "));
   }
   {
     auto doc = IniDocument::Parse("[a]\r\nk=1\r\n", 1252);

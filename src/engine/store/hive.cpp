@@ -328,11 +328,11 @@ void HiveParser::ParseKeyLine(std::string_view s) {
 
 void HiveParser::ParseOption(std::string_view s) {
   if (s.starts_with("#time=")) {
-    int64_t modif = 0;
+    uint64_t modif = 0;
     size_t i = 6;
-    for (; i < s.size() && HexValue(s[i]) >= 0; ++i) modif = modif << 4 | HexValue(s[i]);
+    for (; i < s.size() && HexValue(s[i]) >= 0; ++i) modif = modif << 4 | static_cast<uint64_t>(HexValue(s[i]));
     if (i == 6 || i != s.size()) return Problem("Malformed time");
-    UpdateKeyTime(key_, modif);
+    UpdateKeyTime(key_, static_cast<int64_t>(modif));
   } else if (s.starts_with("#class=\"")) {
     std::u16string cls;
     size_t after = ParseString(s.substr(8), '"', cls);
@@ -569,21 +569,13 @@ size_t AppendEscaped(std::string& out, std::u16string_view s, char q1, char q2) 
 class HiveWriter {
  public:
   explicit HiveWriter(std::string& out) : out_(out) {}
-  void Key(const RegKey& key, const RegKey& base);
+  void Tree(const RegKey& base);
 
  private:
-  void Path(const RegKey& key, const RegKey& base);
+  void Key(const RegKey& key, const std::string& path);
   void Value(const RegValue& v);
   std::string& out_;
 };
-
-void HiveWriter::Path(const RegKey& key, const RegKey& base) {
-  if (key.parent_ && key.parent_ != &base) {
-    Path(*key.parent_, base);
-    out_ += "\\\\";
-  }
-  AppendEscaped(out_, key.name_, '[', ']');
-}
 
 void HiveWriter::Value(const RegValue& v) {
   size_t count;
@@ -659,12 +651,14 @@ void HiveWriter::Value(const RegValue& v) {
   out_.push_back('\n');
 }
 
-void HiveWriter::Key(const RegKey& key, const RegKey& base) {
+void HiveWriter::Key(const RegKey& key, const std::string& path) {
   if (!key.values_.empty() || key.subkeys_.empty() || key.hasClass_ || key.link_) {
     out_ += "\n[";
-    if (&key != &base) Path(key, base);
+    out_ += path;
     out_ += "] ";
-    out_ += std::to_string(static_cast<uint32_t>((key.modif_ - kTicks1601To1970) / kTicksPerSecond));
+    // As Wine computes it: signed ticks since 1970, whole seconds, cut to 32 bits.
+    const auto since1970 = static_cast<int64_t>(static_cast<uint64_t>(key.modif_) - static_cast<uint64_t>(kTicks1601To1970));
+    out_ += std::to_string(static_cast<uint32_t>(since1970 / kTicksPerSecond));
     out_ += "\n#time=";
     AppendHexNoPad(out_, static_cast<uint32_t>(static_cast<uint64_t>(key.modif_) >> 32));
     char low[9];
@@ -680,14 +674,57 @@ void HiveWriter::Key(const RegKey& key, const RegKey& base) {
     if (key.link_) out_ += "#link\n";
     for (const RegValue& v : key.values_) Value(v);
   }
-  for (const auto& sub : key.subkeys_) Key(*sub, base);
+}
+
+// Depth first, without recursion: a file may nest keys deeper than the stack allows.
+void HiveWriter::Tree(const RegKey& base) {
+  struct Frame {
+    const RegKey* key;
+    size_t next;
+    size_t pathLength;  // of the parent's path
+  };
+  std::string path;
+  std::vector<Frame> stack;
+  auto enter = [&](const RegKey& key) {
+    const size_t parentLength = path.size();
+    if (&key != &base) {
+      if (key.parent_ != &base) path += "\\\\";
+      AppendEscaped(path, key.name_, '[', ']');
+    }
+    Key(key, path);
+    stack.push_back({&key, 0, parentLength});
+  };
+  enter(base);
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.next < top.key->subkeys_.size()) {
+      enter(*top.key->subkeys_[top.next++]);
+    } else {
+      path.resize(top.pathLength);
+      stack.pop_back();
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
 // Hive
 
 Hive::Hive() : root_(std::make_unique<RegKey>()) {}
-Hive::~Hive() = default;
+Hive::~Hive() {
+  // Taken apart level by level: destroying a deep tree recursively could run
+  // out of stack.
+  std::vector<std::unique_ptr<RegKey>> pending;
+  auto detach = [&](RegKey& key) {
+    for (auto& sub : key.subkeys_) pending.push_back(std::move(sub));
+    key.subkeys_.clear();
+  };
+  detach(*root_);
+  while (!pending.empty()) {
+    std::unique_ptr<RegKey> key = std::move(pending.back());
+    pending.pop_back();
+    detach(*key);
+  }
+}
 
 std::unique_ptr<Hive> Hive::Parse(std::string_view text, const std::string& fileName, int64_t now) {
   auto hive = std::make_unique<Hive>();
@@ -701,7 +738,7 @@ std::string Hive::Write() const {
   std::string out;
   out.reserve(sizeHint_ + sizeHint_ / 8 + 4096);
   out += header_;
-  HiveWriter(out).Key(*root_, *root_);
+  HiveWriter(out).Tree(*root_);
   return out;
 }
 

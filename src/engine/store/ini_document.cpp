@@ -147,6 +147,9 @@ std::string IniDocument::Newline() const {
 }
 
 std::optional<size_t> IniDocument::Find(std::string_view section, std::string_view key, size_t* sectionEnd) const {
+  // Names given with blanks around them mean the names without, as the file's own are read.
+  section = Trim(section);
+  key = Trim(key);
   *sectionEnd = std::string::npos;
   bool inSection = false;
   int sectionsSeen = 0;  // new keys go to the first section of that name
@@ -172,6 +175,10 @@ std::optional<std::string> IniDocument::Get(std::string_view section, std::strin
 }
 
 bool IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+  section = Trim(section);
+  key = Trim(key);
+  // A key that would read back as a comment or a section header is no key.
+  if (key.empty() || key[0] == ';' || key[0] == '[') return false;
   if (value.find_first_of("\r\n") != std::string_view::npos || key.find_first_of("\r\n=") != std::string_view::npos ||
       section.find_first_of("\r\n]") != std::string_view::npos)
     return false;

@@ -29,7 +29,8 @@ class IniDocument {
   // Sets the key's line to key=value: an existing line keeps its place and key
   // spelling; a new key goes after the last key of its section, a new section
   // at the end of the file. False when the text cannot be stored in the
-  // file's encoding or holds a line break.
+  // file's encoding or holds a line break, or when the key is empty or would
+  // read back as a comment or section line.
   bool Set(std::string_view section, std::string_view key, std::string_view value);
   // Removes the key's line; false when there was none.
   bool Remove(std::string_view section, std::string_view key);
