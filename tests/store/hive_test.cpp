@@ -129,6 +129,9 @@ TEST(Hive, AcceptsWhatWineAcceptsAndWritesItCanonically) {
       "\"h\"=hex:1,2, 3 ,\\\r\n"
       "   04\r\n"
       "\"\\x44f\"=dword:1f\r\n";
+  // Header lines come back with LF alone, however many CRs ended them.
+  EXPECT_EQ(Hive::Parse("WINE REGISTRY Version 2\n;;\r\r\n", "system.reg", FixedClock())->Write(),
+            "WINE REGISTRY Version 2\n;;\n\n[] 1767225600\n#time=1dc7ab192810000\n");
   auto hive = Hive::Parse(text, "system.reg", FixedClock());
   EXPECT_EQ(hive->Write(),
             "WINE REGISTRY Version 2\n"

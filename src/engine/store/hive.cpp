@@ -457,7 +457,9 @@ void HiveParser::Run() {
         state_ = State::Keys;
         header.resize(headerKept);
       } else {
-        header.append(line_);
+        std::string_view kept = line_;
+        while (!kept.empty() && kept.back() == '\r') kept.remove_suffix(1);  // written back with LF alone
+        header.append(kept);
         header += '\n';
         if (c == ';' || c == '#') {
           if (c == '#' && !s.starts_with("#arch=")) Problem("Unknown option");
