@@ -1,0 +1,143 @@
+// Speed of the store on real files: the registry parser and writer on the
+// system.reg of a fresh Wine prefix, one profile file edit, and a whole
+// open-write-flush cycle on the sample Windows 98 machine.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/store/hive.h"
+#include "engine/store/ini_document.h"
+#include "engine/store/machine.h"
+#include "engine/store/registry.h"
+#include "sample_files.h"
+
+namespace frambul::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using store::Hive;
+
+// 2026-01-01 00:00:00 UTC as FILETIME, for keys that carry no time.
+constexpr int64_t kNow = 1767225600LL * store::kTicksPerSecond + store::kTicks1601To1970;
+
+// The machine that runs these shares its processors, so the figures to quote
+// are the fastest of several repetitions: "min" of the times, "max" of the rates.
+void Best(benchmark::internal::Benchmark* b) {
+  b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+  b->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); });
+}
+
+const std::string& SystemReg() {
+  static const std::string text = WineSystemReg();
+  return text;
+}
+
+void BM_HiveParse(benchmark::State& state) {
+  const std::string& text = SystemReg();
+  for (auto _ : state) {
+    std::unique_ptr<Hive> hive = Hive::Parse(text, "system.reg", kNow);
+    benchmark::DoNotOptimize(hive.get());
+    // Freeing the tree is not part of reading it.
+    state.PauseTiming();
+    hive.reset();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_HiveParse)->Apply(Best)->Unit(benchmark::kMillisecond);
+
+// Reading and freeing together, as opening a machine and closing it costs.
+void BM_HiveParseAndFree(benchmark::State& state) {
+  const std::string& text = SystemReg();
+  for (auto _ : state) {
+    std::unique_ptr<Hive> hive = Hive::Parse(text, "system.reg", kNow);
+    benchmark::DoNotOptimize(hive.get());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_HiveParseAndFree)->Apply(Best)->Unit(benchmark::kMillisecond);
+
+void BM_HiveWrite(benchmark::State& state) {
+  std::unique_ptr<Hive> hive = Hive::Parse(SystemReg(), "system.reg", kNow);
+  size_t size = 0;
+  for (auto _ : state) {
+    std::string out = hive->Write();
+    size = out.size();
+    benchmark::DoNotOptimize(out.data());
+  }
+  if (size != SystemReg().size()) state.SkipWithError("the written text differs in size from the file read");
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
+}
+BENCHMARK(BM_HiveWrite)->Apply(Best)->Unit(benchmark::kMillisecond);
+
+// One setting changed in WIN.INI: read the file, set a key, make the new bytes.
+void BM_IniSetKey(benchmark::State& state) {
+  const std::string bytes = ReadFile(Win98Sample() + "/drive_c/WINDOWS/WIN.INI");
+  for (auto _ : state) {
+    store::IniDocument doc = store::IniDocument::Parse(bytes, 1251);
+    if (!doc.Set("windows", "ScreenSaveTimeOut", "900")) {
+      state.SkipWithError("Set refused");
+      break;
+    }
+    std::string out = doc.Serialize();
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_IniSetKey)->Apply(Best)->Unit(benchmark::kMicrosecond);
+
+// A copy of the sample machine in a temporary folder, removed at the end.
+class SamplePrefix {
+ public:
+  SamplePrefix() {
+    std::string pattern = (fs::temp_directory_path() / "frambul-bench-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    path_ = pattern;
+    for (const char* item : {"system.reg", "user.reg", "dosdevices", "drive_c"})
+      fs::copy(fs::path(Win98Sample()) / item, fs::path(path_) / item,
+               fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  }
+  ~SamplePrefix() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  SamplePrefix(const SamplePrefix&) = delete;
+  SamplePrefix& operator=(const SamplePrefix&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// What one press of OK costs at least: open the machine (both hives read),
+// write one value through TRegistry, and write the changed hive back to disk
+// (atomic replace with fsync).
+void BM_MachineOpenWriteFlush(benchmark::State& state) {
+  SamplePrefix prefix;
+  int32_t counter = 0;
+  for (auto _ : state) {
+    store::Machine machine(prefix.path(), store::MachineOptions{nullptr, [] { return kNow; }});
+    store::TRegistry reg(machine);
+    reg.SetCurrentRoot(store::RootKey::LocalMachine);
+    if (!reg.OpenPath("\\System\\CurrentControlSet\\Services\\VxD\\MSTCP", true)) {
+      state.SkipWithError("OpenPath failed");
+      break;
+    }
+    reg.WriteNumber("BenchCounter", ++counter);  // a new number each time, so the hive is always dirty
+    machine.Flush();
+  }
+}
+BENCHMARK(BM_MachineOpenWriteFlush)->Apply(Best)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace frambul::bench
+
+BENCHMARK_MAIN();
