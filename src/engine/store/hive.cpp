@@ -36,12 +36,22 @@ namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+struct HexDigits {
+  signed char value[256];
+};
+constexpr HexDigits MakeHexDigits() {
+  HexDigits t{};
+  for (int c = 0; c < 256; ++c)
+    t.value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                 : -1);
+  return t;
 }
+constexpr HexDigits kHexDigits = MakeHexDigits();
+
+// The value of a hexadecimal digit, or -1.
+inline int HexValue(char c) { return kHexDigits.value[static_cast<unsigned char>(c)]; }
 
 template <typename Vec, typename GetName>
 size_t SortedIndex(const Vec& items, std::u16string_view name, bool* found, GetName getName) {

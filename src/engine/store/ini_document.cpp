@@ -207,7 +207,10 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(pos), std::move(line));
   };
   if (end == std::string::npos) {
-    auto header = Encode("[" + std::string(section) + "]");
+    std::string line = "[";
+    line.append(section);
+    line += ']';
+    auto header = Encode(line);
     if (!header) return false;
     if (!lines_.empty() && lines_.back().kind != Kind::Blank) append(lines_.size(), std::string());
     append(lines_.size(), std::move(*header));

@@ -7,6 +7,7 @@
 #include <unicode/ustring.h>
 
 #include <array>
+#include <map>
 #include <memory>
 
 namespace frambul::store {
@@ -50,6 +51,21 @@ Converter OpenCodePage(unsigned codePage) {
     conv.reset(ucnv_open("windows-1252", &status));
   }
   return conv;
+}
+
+// One converter per code page and thread, opened once: opening is far dearer
+// than converting a line. Encoding stops at the first character the code page
+// lacks instead of writing '?' for it.
+UConverter* CodePage(unsigned codePage) {
+  thread_local std::map<unsigned, Converter> cache;
+  Converter& conv = cache[codePage];
+  if (!conv) {
+    conv = OpenCodePage(codePage);
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  }
+  ucnv_reset(conv.get());
+  return conv.get();
 }
 
 }  // namespace
@@ -133,10 +149,10 @@ std::string UpperCase(std::string_view utf8) {
 }
 
 std::string DecodeCodePage(std::string_view bytes, unsigned codePage) {
-  Converter conv = OpenCodePage(codePage);
+  UConverter* conv = CodePage(codePage);
   UErrorCode status = U_ZERO_ERROR;
   std::u16string units(bytes.size() * 2 + 16, u'\0');
-  int32_t len = ucnv_toUChars(conv.get(), units.data(), static_cast<int32_t>(units.size()), bytes.data(),
+  int32_t len = ucnv_toUChars(conv, units.data(), static_cast<int32_t>(units.size()), bytes.data(),
                               static_cast<int32_t>(bytes.size()), &status);
   if (U_FAILURE(status)) return ToUtf8(ToUtf16(bytes));
   units.resize(static_cast<size_t>(len));
@@ -144,13 +160,11 @@ std::string DecodeCodePage(std::string_view bytes, unsigned codePage) {
 }
 
 std::optional<std::string> EncodeCodePage(std::string_view utf8, unsigned codePage) {
-  Converter conv = OpenCodePage(codePage);
+  UConverter* conv = CodePage(codePage);
   UErrorCode status = U_ZERO_ERROR;
-  // Stop on the first character the code page lacks instead of writing '?' for it.
-  ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   std::u16string units = ToUtf16(utf8);
   std::string out(units.size() * 4 + 16, '\0');
-  int32_t len = ucnv_fromUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()), units.data(),
+  int32_t len = ucnv_fromUChars(conv, out.data(), static_cast<int32_t>(out.size()), units.data(),
                                 static_cast<int32_t>(units.size()), &status);
   if (U_FAILURE(status)) return std::nullopt;
   out.resize(static_cast<size_t>(len));
