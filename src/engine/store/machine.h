@@ -80,8 +80,6 @@ class Machine {
   // or EMachineError when Wine runs on the prefix.
   void Flush();
 
-  FileSystem& fileSystem() { return *fs_; }
-
  private:
   std::unique_ptr<Hive> LoadHive(const std::string& file, bool required);
   void HoldServerLocks();

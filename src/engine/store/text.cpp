@@ -2,8 +2,6 @@
 
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
 #include <unicode/ustring.h>
 
 #include <array>
@@ -137,14 +135,6 @@ std::string ToUtf8(std::u16string_view utf16) {
     U8_APPEND_UNSAFE(buf, len, cp);
     out.append(buf, static_cast<size_t>(len));
   }
-  return out;
-}
-
-std::string UpperCase(std::string_view utf8) {
-  icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-  s.toUpper(icu::Locale::getRoot());
-  std::string out;
-  s.toUTF8String(out);
   return out;
 }
 

@@ -24,9 +24,6 @@ bool EqualNoCase(std::string_view utf8a, std::string_view utf8b);
 std::u16string ToUtf16(std::string_view utf8);
 std::string ToUtf8(std::u16string_view utf16);
 
-// Upper case of UTF-8 text (full Unicode mapping, locale independent).
-std::string UpperCase(std::string_view utf8);
-
 // Converts between UTF-8 and a Windows code page ("1251", "1252", "65001"...).
 // Decoding never fails: bytes with no character become U+FFFD. Encoding gives
 // nothing when a character has no byte in the code page, so callers can refuse
