@@ -1,0 +1,205 @@
+#include "look.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QBoxLayout>
+#include <QDialog>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
+
+#include <algorithm>
+#include <cmath>
+
+namespace frambul::ui {
+
+namespace {
+
+constexpr double kDesignDpi = 120.0;
+constexpr double kDesignTextHeight = 16.0;
+constexpr int kPictureSize = 16;
+
+double ScreenDpi() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->logicalDotsPerInchY() : 96.0;
+}
+
+int Scaled(int pixels, double scale) {
+  return pixels == 0 ? 0 : std::max(1, static_cast<int>(std::lround(pixels * scale)));
+}
+
+// A dimension of QWIDGETSIZE_MAX means "no limit" and stays as it is.
+QSize ScaledLimit(QSize size, double scale) {
+  auto one = [scale](int v) { return v == QWIDGETSIZE_MAX ? v : Scaled(v, scale); };
+  return {one(size.width()), one(size.height())};
+}
+
+// Widgets and layouts the form itself made carry the names it gave them; the
+// parts Qt builds inside its widgets are unnamed or named "qt_...".
+bool MadeByForm(const QObject& object) {
+  const QString name = object.objectName();
+  return !name.isEmpty() && !name.startsWith(QLatin1String("qt_"));
+}
+
+void ScaleLayout(QLayout& layout, double scale) {
+  const QMargins m = layout.contentsMargins();
+  layout.setContentsMargins(Scaled(m.left(), scale), Scaled(m.top(), scale), Scaled(m.right(), scale),
+                            Scaled(m.bottom(), scale));
+  if (auto* grid = qobject_cast<QGridLayout*>(&layout)) {
+    grid->setHorizontalSpacing(Scaled(grid->horizontalSpacing(), scale));
+    grid->setVerticalSpacing(Scaled(grid->verticalSpacing(), scale));
+  } else if (layout.spacing() > 0) {
+    layout.setSpacing(Scaled(layout.spacing(), scale));
+  }
+}
+
+// A font size that a form sets is in points at 120 dpi, the only way a .ui
+// file can give one; it becomes whole pixels at 120 dpi, then scaled.
+void ScaleOwnFont(QWidget& widget) {
+  // The form font is sized in pixels, so a size in points is the widget's own.
+  const QFont own = widget.font();
+  if (!widget.testAttribute(Qt::WA_SetFont) || own.pointSizeF() <= 0) {
+    return;
+  }
+  QFont font = own;
+  // Qt does not follow fontconfig's aliases for a missing family; name the
+  // installed look-alikes of the serif face the forms use.
+  static const QStringList kSerif = {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                                     QStringLiteral("Nimbus Roman"), QStringLiteral("DejaVu Serif")};
+  if (own.families().value(0) == kSerif.first()) {
+    font.setFamilies(kSerif);
+  }
+  font.setPixelSize(FormFont(static_cast<int>(std::lround(own.pointSizeF() * kDesignDpi / 72.0))).pixelSize());
+  widget.setFont(font);
+}
+
+// Button pictures by the name a form gives in a button's "picture" property.
+QIcon ButtonPicture(const QString& name) {
+  static const std::pair<const char*, QStyle::StandardPixmap> kPictures[] = {
+      {"ok", QStyle::SP_DialogApplyButton},
+      {"cancel", QStyle::SP_DialogCancelButton},
+      {"help", QStyle::SP_MessageBoxQuestion},
+      {"author", QStyle::SP_MessageBoxInformation},
+      {"links", QStyle::SP_DriveNetIcon},
+      {"browse", QStyle::SP_DialogOpenButton},
+      {"add", QStyle::SP_FileIcon},
+      {"remove", QStyle::SP_DialogDiscardButton},
+      {"details", QStyle::SP_FileDialogDetailedView},
+      {"recommended", QStyle::SP_DialogYesButton},
+      {"delete", QStyle::SP_TrashIcon},
+  };
+  for (const auto& [key, pixmap] : kPictures) {
+    if (name == QLatin1String(key)) {
+      return QApplication::style()->standardIcon(pixmap);
+    }
+  }
+  return {};
+}
+
+// Centres its window on the screen each time the window is shown.
+class ScreenCentrer : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* window = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Show && window != nullptr) {
+      const QScreen* screen = window->screen();
+      if (screen != nullptr) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+}  // namespace
+
+void ApplyClassicLook(QApplication& app) {
+  if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows"))) {
+    app.setStyle(style);
+    app.setPalette(style->standardPalette());
+  }
+  app.setFont(FormFont());
+}
+
+QFont FormFont(int pixelsAt120dpi) {
+  QFont font;
+  // MS Sans Serif is seldom installed outside Windows; the next ones are
+  // close in shape and carry Cyrillic.
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                    QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelsAt120dpi * ScreenDpi() / kDesignDpi))));
+  return font;
+}
+
+double LayoutScale() {
+  return QFontMetrics(FormFont()).height() / kDesignTextHeight;
+}
+
+void DressForm(QDialog& form, QSize clientAt120dpi) {
+  const double scale = LayoutScale();
+  form.setFont(FormFont());
+  for (QWidget* widget : form.findChildren<QWidget*>()) {
+    if (!MadeByForm(*widget)) {
+      continue;
+    }
+    ScaleOwnFont(*widget);
+    if (widget->minimumSize() != QSize(0, 0)) {
+      widget->setMinimumSize(ScaledLimit(widget->minimumSize(), scale));
+    }
+    if (widget->maximumSize() != QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
+      widget->setMaximumSize(ScaledLimit(widget->maximumSize(), scale));
+    }
+    const QVariant picture = widget->property("picture");
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    if (button != nullptr && picture.isValid()) {
+      button->setIcon(ButtonPicture(picture.toString()));
+      button->setIconSize({kPictureSize, kPictureSize});
+    }
+  }
+  for (QLayout* layout : form.findChildren<QLayout*>()) {
+    if (MadeByForm(*layout)) {
+      ScaleLayout(*layout, scale);
+    }
+  }
+  form.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                      Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  form.setFixedSize(ScaledLimit(clientAt120dpi, scale));
+  form.installEventFilter(new ScreenCentrer(&form));
+}
+
+QPixmap StartUpImage(int index) {
+  if (index != 0 && index != 1) {
+    return {};
+  }
+  QPixmap image(22, 18);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath path;
+  if (index == 0) {
+    path.moveTo(6, 9);
+    path.lineTo(9.5, 12.5);
+    path.lineTo(16, 5);
+    painter.setPen(QPen(QColor(0, 128, 0), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  } else {
+    path.moveTo(9, 5);
+    path.lineTo(13, 9);
+    path.lineTo(9, 13);
+    painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  }
+  painter.drawPath(path);
+  return image;
+}
+
+}  // namespace frambul::ui
