@@ -6,6 +6,7 @@
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 
@@ -24,6 +25,16 @@ QString FindHelpFile(const QString& name, const QString& programDir) {
     if (info.isFile()) return QDir::cleanPath(info.absoluteFilePath());
   }
   return {};
+}
+
+std::optional<QByteArray> ReadHelpFile(const QString& path) {
+  constexpr qint64 kMaxBytes = 4 << 20;  // many times any help file; keeps a wrong path from filling memory
+  const QFileInfo info(path);
+  QFile file(path);
+  if (!info.isFile() || info.size() > kMaxBytes || !file.open(QIODevice::ReadOnly)) return std::nullopt;
+  QByteArray bytes = file.read(kMaxBytes + 1);
+  if (bytes.size() > kMaxBytes || file.error() != QFileDevice::NoError) return std::nullopt;
+  return bytes;
 }
 
 QString ViewerServerName(const QString& canonicalPath) {

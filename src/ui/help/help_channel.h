@@ -4,6 +4,7 @@
 // the user and the file's canonical path. A request is one string, answered by one
 // string: "ok" (with details after a blank for "state") or "error <why>".
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -23,6 +24,10 @@ inline constexpr char kQuit[] = "quit";          // close the viewer
 // as given. Empty when no such file exists.
 QString FindHelpFile(const QString& name, const QString& programDir);
 
+// The bytes of the help file at `path`; nothing when it is not a regular file, cannot be
+// read or is too large to be a help file.
+std::optional<QByteArray> ReadHelpFile(const QString& path);
+
 // The local server name of this user's viewer of the help file at `canonicalPath`.
 QString ViewerServerName(const QString& canonicalPath);
 
@@ -30,8 +35,8 @@ QString ViewerServerName(const QString& canonicalPath);
 bool IsOk(const QString& answer);
 
 struct Answer {
-  bool connected = false;         // a viewer was listening
-  std::optional<QString> reply;   // what it answered, if it did in time
+  bool connected = false;        // a viewer was listening
+  std::optional<QString> reply;  // what it answered, if it did in time
 };
 
 // Sends one request to the viewer at `serverName` and waits up to `timeoutMs` for its answer.

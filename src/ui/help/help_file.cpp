@@ -23,8 +23,7 @@ namespace frambul::ui::help {
 namespace {
 
 bool IsIdChar(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-         c == '.';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
 }
 
 bool IsValidId(std::string_view id) { return !id.empty() && std::all_of(id.begin(), id.end(), IsIdChar); }
@@ -68,7 +67,8 @@ bool IsValidUtf8(std::string_view s) {
       if ((c & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (c & 0x3Fu);
     }
-    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
       return false;
     i += static_cast<size_t>(extra) + 1;
   }
@@ -183,9 +183,9 @@ class Parser {
     const std::string_view title = Trim(rest.substr(idEnd));
     // A bad topic line starts no topic: the lines below it stay with the topic before.
     if (!IsValidId(id)) {
-      return Problem(number, line,
-                     "недопустимое имя раздела «" + std::string(id) +
-                         "»: нужны латинские буквы, цифры, «_», «-» или «.»");
+      return Problem(
+          number, line,
+          "недопустимое имя раздела «" + std::string(id) + "»: нужны латинские буквы, цифры, «_», «-» или «.»");
     }
     if (title.empty()) return Problem(number, line, "у раздела «" + std::string(id) + "» нет заголовка");
     if (const Topic* earlier = result_.help.Find(id)) {
@@ -255,9 +255,7 @@ const Topic* HelpFile::Find(std::string_view id) const {
   return nullptr;
 }
 
-ParseResult ParseHelpFile(std::string_view text, const std::string& fileName) {
-  return Parser(fileName).Run(text);
-}
+ParseResult ParseHelpFile(std::string_view text, const std::string& fileName) { return Parser(fileName).Run(text); }
 
 std::string TopicHtml(const HelpFile& help, const Topic& topic) {
   std::string html = "<html><body><h1>" + HtmlEscape(topic.title) + "</h1>\n";
@@ -292,7 +290,8 @@ std::string TopicPlainText(const Topic& topic) {
   std::string text = topic.title;
   for (const Block& block : topic.blocks) {
     text += '\n';
-    for (const Span& span : block.spans) text += span.kind == Span::Kind::Jump && span.text.empty() ? span.target : span.text;
+    for (const Span& span : block.spans)
+      text += span.kind == Span::Kind::Jump && span.text.empty() ? span.target : span.text;
   }
   return text;
 }

@@ -37,7 +37,7 @@ struct Diagnostic {
 };
 
 struct HelpFile {
-  std::string title;  // may be empty
+  std::string title;          // may be empty
   std::vector<Topic> topics;  // the first one is the contents topic
 
   // The topic of that name, compared without regard to letter case; null when there is none.

@@ -21,7 +21,8 @@ QUrl TopicUrl(const Topic& topic) { return QUrl("topic:" + QString::fromStdStrin
 
 TopicBrowser::TopicBrowser(const HelpFile& help, QWidget* parent) : QTextBrowser(parent), help_(help) {
   document()->setDocumentMargin(12);
-  document()->setDefaultStyleSheet("h1 { font-size: x-large; } h2 { font-size: large; } code { font-family: monospace; }");
+  document()->setDefaultStyleSheet(
+      "h1 { font-size: x-large; } h2 { font-size: large; } code { font-family: monospace; }");
 }
 
 QVariant TopicBrowser::loadResource(int /*type*/, const QUrl& name) {
@@ -47,12 +48,12 @@ HelpWindow::HelpWindow(HelpFile help, QString path)
   bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   QAction* contents = bar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), "Содержание",
                                      [this] { ShowTopic(*help_.Contents()); });
-  QAction* topics = bar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), "Разделы...",
-                                   this, &HelpWindow::OpenFinder);
-  QAction* back = bar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), "Назад", browser_,
-                                 &QTextBrowser::backward);
-  QAction* forward = bar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), "Вперёд", browser_,
-                                    &QTextBrowser::forward);
+  QAction* topics = bar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), "Разделы...", this,
+                                   &HelpWindow::OpenFinder);
+  QAction* back =
+      bar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), "Назад", browser_, &QTextBrowser::backward);
+  QAction* forward =
+      bar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), "Вперёд", browser_, &QTextBrowser::forward);
   contents->setObjectName("ContentsAct");
   topics->setObjectName("TopicsAct");
   back->setObjectName("BackAct");

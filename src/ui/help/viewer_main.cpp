@@ -10,12 +10,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QMessageBox>
+#include <QTranslator>
 #include <cstdio>
 
 #include "ui/help/help_channel.h"
@@ -27,6 +28,7 @@ namespace {
 using namespace frambul::ui::help;
 
 constexpr int kForwardTimeoutMs = 3000;
+constexpr int kLockTimeoutMs = 10000;  // another viewer of the file holds it at most while it starts
 constexpr size_t kMaxProblemsShown = 10;
 
 int Fail(int status, const QString& message) {
@@ -63,13 +65,19 @@ void Serve(QLocalServer& server, HelpWindow& window) {
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("frambul-help");
+  // The help is Russian whatever the locale; so are Qt's own texts (buttons, context menus).
+  QTranslator qtTexts;
+  if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTexts);
+  }
 
   QCommandLineParser options;
   options.setApplicationDescription("Просмотр файла справки.");
   options.addHelpOption();
   options.addPositionalArgument("file", "Файл справки (по умолчанию Kolpa.hlp).", "[file]");
   const QCommandLineOption finderOption("finder", "Открыть список разделов.");
-  const QCommandLineOption macroOption("macro", "Выполнить команду справки, например JumpID(\"\",\"MiscPage\").", "text");
+  const QCommandLineOption macroOption("macro", "Выполнить команду справки, например JumpID(\"\",\"MiscPage\").",
+                                       "text");
   options.addOption(finderOption);
   options.addOption(macroOption);
   options.process(app);
@@ -77,13 +85,10 @@ int main(int argc, char* argv[]) {
   const QStringList names = options.positionalArguments();
   const QString name = names.isEmpty() ? QStringLiteral("Kolpa.hlp") : names.first();
   const QString path = QFileInfo(FindHelpFile(name, QApplication::applicationDirPath())).canonicalFilePath();
-  QFile file(path);
-  if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-    return Fail(1, "Не удалось открыть файл справки «" + name + "».");
-  }
-  const QByteArray bytes = file.readAll();
-  ParseResult parsed = ParseHelpFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
-                                     path.toStdString());
+  const std::optional<QByteArray> bytes = path.isEmpty() ? std::nullopt : ReadHelpFile(path);
+  if (!bytes) return Fail(1, "Не удалось открыть файл справки «" + name + "».");
+  ParseResult parsed =
+      ParseHelpFile(std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())), path.toStdString());
   if (!parsed.problems.empty()) {
     QString message = "Файл справки «" + path + "» испорчен:";
     for (size_t i = 0; i < parsed.problems.size() && i < kMaxProblemsShown; ++i) {
@@ -100,7 +105,8 @@ int main(int argc, char* argv[]) {
   // started together for one file cannot both begin to listen.
   const QString serverName = ViewerServerName(path);
   QLockFile lock(QDir(QDir::tempPath()).filePath(serverName + ".lock"));
-  if (!lock.lock()) return Fail(2, "Не удалось запустить просмотр справки: нет доступа к временной папке.");
+  if (!lock.tryLock(kLockTimeoutMs))
+    return Fail(2, "Не удалось запустить просмотр справки: другой просмотр этого файла не отвечает.");
   const Answer answer = SendRequest(serverName, request, kForwardTimeoutMs);
   if (answer.connected) return answer.reply && IsOk(*answer.reply) ? 0 : 2;
 

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
@@ -31,11 +30,10 @@ std::optional<QString> RequestFor(unsigned command, const QString& data) {
 }
 
 bool IsSoundHelpFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const QByteArray bytes = file.readAll();
-  return ParseHelpFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), path.toStdString())
-      .problems.empty();
+  const std::optional<QByteArray> bytes = ReadHelpFile(path);
+  return bytes &&
+         ParseHelpFile(std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())), path.toStdString())
+             .problems.empty();
 }
 
 bool IsRunning(qint64 pid) { return ::kill(static_cast<pid_t>(pid), 0) == 0; }
@@ -73,8 +71,8 @@ bool WinHelp(QWidget* /*owner*/, const QString& file, unsigned command, const QS
   // The viewer is a program of its own with its own top-level window, so the owner
   // window plays no part here.
   const QString programDir = QCoreApplication::applicationDirPath();
-  return help::RunHelpCommand(QDir(programDir).filePath("frambul-help"), help::FindHelpFile(file, programDir),
-                              command, data);
+  return help::RunHelpCommand(QDir(programDir).filePath("frambul-help"), help::FindHelpFile(file, programDir), command,
+                              data);
 }
 
 }  // namespace frambul::ui

@@ -135,9 +135,9 @@ TEST(HelpMacro, ReadsCallsAndRejectsMalformedText) {
   ASSERT_TRUE(bare);
   EXPECT_TRUE(bare->args.empty());
 
-  for (const char* bad : {"", "JumpID", "JumpID(", "JumpID(\"a\",\"b\"", "JumpID(\"a\",)", "JumpID(\"a\" \"b\")",
-                          "JumpID(\"a\",\"b) ", "JumpID(\"\",\"b\") extra", "(\"a\")", "Jump ID(\"a\")",
-                          "JumpID(\"a\");;"}) {
+  for (const char* bad :
+       {"", "JumpID", "JumpID(", "JumpID(\"a\",\"b\"", "JumpID(\"a\",)", "JumpID(\"a\" \"b\")", "JumpID(\"a\",\"b) ",
+        "JumpID(\"\",\"b\") extra", "(\"a\")", "Jump ID(\"a\")", "JumpID(\"a\");;"}) {
     EXPECT_FALSE(ParseMacro(bad)) << bad;
   }
 }
@@ -187,7 +187,8 @@ TEST(ShippedHelpFile, HasTheContentsAndEveryPageTopicWithItsSettings) {
     EXPECT_EQ(topic->id, id);
     EXPECT_TRUE(contentsJumps.count(id)) << "the contents topic does not lead to " << id;
     const std::string text = TopicPlainText(*topic);
-    for (const std::string& caption : captions) EXPECT_NE(text.find(caption), std::string::npos) << id << ": " << caption;
+    for (const std::string& caption : captions)
+      EXPECT_NE(text.find(caption), std::string::npos) << id << ": " << caption;
   }
   const std::string contents = TopicPlainText(*help.Contents());
   for (const char* word : {"Угу", "Отмена", "WINEPREFIX", "~/.wine", "F1"}) {

@@ -174,8 +174,12 @@ void HelpViewerTest::windowObeysAndRefusesRequests() {
   QCOMPARE(window.CurrentTopic(), QString("Startup"));
 
   // Refusals leave the topic in view and say why in the status bar.
-  const char* refused[] = {"JumpID(\"\",\"NoSuchPage\")", "JumpID(\"Other.hlp\",\"MiscPage\")", "JumpID(\"MiscPage\")",
-                           "ExecProgram(\"rm -rf ~\",0)", "JumpID(\"\",", ""};
+  const char* refused[] = {"JumpID(\"\",\"NoSuchPage\")",
+                           "JumpID(\"Other.hlp\",\"MiscPage\")",
+                           "JumpID(\"MiscPage\")",
+                           "ExecProgram(\"rm -rf ~\",0)",
+                           "JumpID(\"\",",
+                           ""};
   for (const char* macro : refused) {
     QVERIFY2(run(macro).startsWith("error "), macro);
     QCOMPARE(window.CurrentTopic(), QString("Startup"));
@@ -262,6 +266,8 @@ void HelpViewerTest::failuresStartNoViewer() {
   QVERIFY(!WinHelp(nullptr, "NoSuchHelp.hlp", HELP_FINDER, {}));
   QVERIFY(!WinHelp(nullptr, broken, HELP_CONTENTS, {}));
   QVERIFY(ViewersOf(QFileInfo(broken).canonicalFilePath()).isEmpty());
+  QVERIFY(!RunHelpCommand(viewer, dir.path(), HELP_CONTENTS, {}));   // a folder
+  QVERIFY(!RunHelpCommand(viewer, "/dev/zero", HELP_CONTENTS, {}));  // endless, not a file
 
   // A viewer that cannot be started, or ends before it answers, is a failure, found quickly.
   const QString good = QFileInfo(helpPath_).canonicalFilePath();
