@@ -90,8 +90,13 @@ QSize TMultiRowTabBar::sizeHint() const {
   return {width, static_cast<int>(Rows(width).size()) * RowHeight()};
 }
 
+// As narrow as the widest tab; as high as the rows at the present width.
 QSize TMultiRowTabBar::minimumSizeHint() const {
-  return sizeHint();
+  int widest = 0;
+  for (int i = 0; i < count(); ++i) {
+    widest = std::max(widest, tabSizeHint(i).width());
+  }
+  return {widest, sizeHint().height()};
 }
 
 void TMultiRowTabBar::paintEvent(QPaintEvent* /*event*/) {
