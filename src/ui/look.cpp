@@ -50,18 +50,23 @@ void ScaleLayout(QLayout& layout, double scale) {
   const QMargins m = layout.contentsMargins();
   layout.setContentsMargins(Scaled(m.left(), scale), Scaled(m.top(), scale), Scaled(m.right(), scale),
                             Scaled(m.bottom(), scale));
+  // A spacing of -1 is the style's own and is left to it.
   if (auto* grid = qobject_cast<QGridLayout*>(&layout)) {
-    grid->setHorizontalSpacing(Scaled(grid->horizontalSpacing(), scale));
-    grid->setVerticalSpacing(Scaled(grid->verticalSpacing(), scale));
+    if (grid->horizontalSpacing() > 0) {
+      grid->setHorizontalSpacing(Scaled(grid->horizontalSpacing(), scale));
+    }
+    if (grid->verticalSpacing() > 0) {
+      grid->setVerticalSpacing(Scaled(grid->verticalSpacing(), scale));
+    }
   } else if (layout.spacing() > 0) {
     layout.setSpacing(Scaled(layout.spacing(), scale));
   }
 }
 
-// A font size that a form sets is in points at 120 dpi, the only way a .ui
-// file can give one; it becomes whole pixels at 120 dpi, then scaled.
+// A font size that a form sets is in points at 120 dpi, the only unit a .ui
+// file has; it becomes whole pixels at 120 dpi, then scaled. The form font is
+// sized in pixels, so a size in points is the widget's own.
 void ScaleOwnFont(QWidget& widget) {
-  // The form font is sized in pixels, so a size in points is the widget's own.
   const QFont own = widget.font();
   if (!widget.testAttribute(Qt::WA_SetFont) || own.pointSizeF() <= 0) {
     return;
@@ -109,7 +114,8 @@ class ScreenCentrer : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* window = qobject_cast<QWidget*>(watched);
-    if (event->type() == QEvent::Show && window != nullptr) {
+    // A spontaneous show is the window system restoring the window: it stays put.
+    if (event->type() == QEvent::Show && !event->spontaneous() && window != nullptr) {
       const QScreen* screen = window->screen();
       if (screen != nullptr) {
         QRect frame = window->frameGeometry();

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QToolButton>
@@ -481,6 +482,16 @@ class FormsTest : public QObject {
     QCOMPARE(title->font().families().value(0), QString("Times New Roman"));
     frambul::ui::TLinksFrm links;
     QCOMPARE(links.findChild<QLabel*>("Label7")->font().pixelSize(), frambul::ui::FormFont(17).pixelSize());
+
+    // Centred on the screen at every showing, wherever it was moved before.
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    for (int showing = 0; showing < 2; ++showing) {
+      about.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&about));
+      QVERIFY((about.frameGeometry().center() - centre).manhattanLength() <= 2);
+      about.move(0, 0);
+      about.hide();
+    }
 
   }
 
