@@ -34,6 +34,9 @@ class LoadApplyCycle {
   store::TRegistry* Registry() { return registry_.get(); }
 
  private:
+  void Load();
+  void Apply();
+
   store::Machine& machine_;
   MainForm& form_;
   std::unique_ptr<store::TRegistry> registry_;
