@@ -15,34 +15,7 @@ LoadApplyCycle::LoadApplyCycle(store::Machine& machine, MainForm& form) : machin
 
 LoadApplyCycle::~LoadApplyCycle() = default;
 
-namespace {
-
-// Runs `steps`; the registry writes they made reach the disk also when they
-// end with an error, so that what was written before the error stays written.
-template <typename Steps>
-void WithFlush(store::Machine& machine, Steps steps) {
-  try {
-    steps();
-  } catch (...) {
-    try {
-      machine.Flush();
-    } catch (...) {
-      // The first error is the one to report; the next flush tries again.
-    }
-    throw;
-  }
-}
-
-}  // namespace
-
-// The load may change the registry (leftovers removed, missing keys made);
-// those changes reach the disk when it ends, also on an error.
 void LoadApplyCycle::FormCreate() {
-  WithFlush(machine_, [this] { Load(); });
-  machine_.Flush();
-}
-
-void LoadApplyCycle::Load() {
   // The file stays writable and visible for as long as the window is open.
   store::SetAttributes(machine_, kBootFile, faArchive | faSysFile);
   bootFile_ = std::make_unique<store::TIniFile>(machine_, kBootFile);
@@ -55,9 +28,7 @@ void LoadApplyCycle::Load() {
   winIni_ = std::make_unique<store::TIniFile>(machine_, "Win.Ini");
 }
 
-void LoadApplyCycle::OkBtnClick() { WithFlush(machine_, [this] { Apply(); }); }
-
-void LoadApplyCycle::Apply() {
+void LoadApplyCycle::OkBtnClick() {
   if (BootChanged(form_)) {
     // After a failed apply the accessor is gone; the file is opened again so
     // that the boot changes are not lost.

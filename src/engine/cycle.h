@@ -34,9 +34,6 @@ class LoadApplyCycle {
   store::TRegistry* Registry() { return registry_.get(); }
 
  private:
-  void Load();
-  void Apply();
-
   store::Machine& machine_;
   MainForm& form_;
   std::unique_ptr<store::TRegistry> registry_;
