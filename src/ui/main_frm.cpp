@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QSignalBlocker>
@@ -48,17 +49,15 @@ TMainFrm::TMainFrm(store::Machine& machine, HelpCall help, ErrorSink showError)
   StartUpMnu->addAction(ui.N1);
   StartUpMnu->setDefaultAction(ui.N1);
   separator("N2");
-  auto* sources = new QActionGroup(this);
-  for (QAction* item : {ui.RegMnuItem, ui.RegPersMnuItem, ui.WinIniMnuItem}) {
-    sources->addAction(item);
-    StartUpMnu->addAction(item);
-  }
+  // The three sources are radio items of one group (SourceMnuGroup).
+  StartUpMnu->addActions({ui.RegMnuItem, ui.RegPersMnuItem, ui.WinIniMnuItem});
   separator("N5");
   StartUpMnu->addAction(ui.AddMnuItem);
   StartUpMnu->addAction(ui.DelMnuItem);
   separator("N3");
   StartUpMnu->addAction(ui.RenameMnuItem);
   StartUpMnu->addAction(ui.ComMnuItem);
+  ui.StartUpLvw->header()->setSectionsMovable(false);
   ui.StartUpLvw->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ui.StartUpLvw, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { StartUpMnu->popup(ui.StartUpLvw->viewport()->mapToGlobal(at)); });

@@ -360,6 +360,52 @@ class MainFrmTest : public QObject {
     QVERIFY(s.systemReg().find("@=\"C:\\\\WINDOWS\\\\VIEW.EXE \\\"%1\\\"\"") != std::string::npos);
   }
 
+  // "Автор" and "Ссылки" show their dialogs modally, the same dialog each
+  // time; F1 while one is up does not reach the main window.
+  void informationDialogs() {
+    Session s;
+    std::vector<QWidget*> shown;
+    auto closeWhenUp = [&] {
+      QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        shown.push_back(dialog);
+        QTest::keyClick(dialog, Qt::Key_F1);
+        QTest::keyClick(dialog, Qt::Key_Return);
+      });
+    };
+    closeWhenUp();
+    s.click("BitBtn4");
+    closeWhenUp();
+    s.click("BitBtn4");
+    closeWhenUp();
+    s.click("BitBtn5");
+    QCOMPARE(shown.size(), size_t(3));
+    QCOMPARE(shown[0], static_cast<QWidget*>(frambul::ui::AboutFrm));
+    QCOMPARE(shown[1], shown[0]);
+    QCOMPARE(shown[2], static_cast<QWidget*>(frambul::ui::LinksFrm));
+    QVERIFY(s.helpCalls.empty());
+    QVERIFY(s.frm->isVisible());
+  }
+
+  // The real error box: the program's title, an error icon, one OK button.
+  void errorBox() {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box);
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      QCOMPARE(box->buttons().size(), 1);
+      box->accept();
+    });
+    frambul::ui::ShowError(nullptr, "Unable to write to C:\\WINDOWS\\WIN.INI");
+    QCOMPARE(title, QString("Фрамбуль Над Windows"));
+    QCOMPARE(text, QString("Unable to write to C:\\WINDOWS\\WIN.INI."));
+    QCOMPARE(icon, QMessageBox::Critical);
+  }
+
   // The error box's text gains a full stop only after a character beyond ".".
   void fullStop() {
     using frambul::ui::WithFullStop;
