@@ -46,12 +46,12 @@ status=0
 while IFS= read -r -d '' file; do
     name=$(basename -- "$file")
     target=${name%%-*}_fuzz
-    if [ ! -x "$build/fuzz/$target" ]; then
+    if [ ! -x "$build/bin/$target" ]; then
         echo "FAIL: no fuzz target for the kept input $name" >&2
         status=1
         continue
     fi
-    if "$build/fuzz/$target" "$file" >"$work/regression.log" 2>&1; then
+    if "$build/bin/$target" "$file" >"$work/regression.log" 2>&1; then
         echo "ok   $name"
     else
         grep -v -E '^(INFO|Running|\*\*\*)' "$work/regression.log" | head -n 40 >&2
@@ -66,7 +66,7 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus" "$work/artifacts-$prefix"
     cp -- "$fuzz_dir/corpus/$prefix"/* "$corpus/"
     echo "== $target: ${seconds}s"
-    if ! "$build/fuzz/$target" "$corpus" -dict="$fuzz_dir/$prefix.dict" -max_total_time="$seconds" \
+    if ! "$build/bin/$target" "$corpus" -dict="$fuzz_dir/$prefix.dict" -max_total_time="$seconds" \
             -max_len=65536 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
             -artifact_prefix="$work/artifacts-$prefix/" >"$work/$target.log" 2>&1; then
         tail -n 60 "$work/$target.log" >&2
