@@ -44,109 +44,25 @@ bool RemoveIfEmpty(TRegistry& registry, std::string_view path) {
   return registry.RemoveKey(path);
 }
 
-void LoadShortcutArrows(TRegistry& registry, CheckBox& box) {
-  if (!registry.OpenPath(kLnkFile, false)) {
-    box.Enabled = false;
+// Reads one setting from its key; a key that cannot be opened disables the
+// control. Either way the load has been through the control.
+template <class Control, class Read>
+void LoadFrom(TRegistry& registry, std::string_view key, bool mayCreate, Control& control, Read read) {
+  if (registry.OpenPath(key, mayCreate)) {
+    read();
   } else {
-    box.Checked = registry.HasValue("IsShortcut");
+    control.Enabled = false;
   }
-  box.Loaded = true;
+  control.Loaded = true;
 }
 
-void LoadNumericTails(TRegistry& registry, CheckBox& box) {
-  if (!registry.OpenPath(kFileSystem, false)) {
-    box.Enabled = false;
-  } else {
-    try {
-      unsigned char data[2] = {0, 0};
-      registry.ReadBytes("NameNumericTail", data, 2);
-      box.Checked = !registry.HasValue("NameNumericTail") || data[0] != 0 || data[1] != 0;
-    } catch (const store::EStoreError&) {
-      box.Enabled = false;
-    }
+// A guarded read: when the store fails, the control keeps what it showed.
+template <class Read>
+void Guarded(Read read) {
+  try {
+    read();
+  } catch (const store::EStoreError&) {
   }
-  box.Loaded = true;
-}
-
-void LoadPasswordCaching(TRegistry& registry, CheckBox& box) {
-  if (!registry.OpenPath(kNetworkPolicy, false)) {
-    box.Enabled = false;
-  } else {
-    try {
-      box.Checked = registry.ReadDword("DisablePwdCaching") == 1;
-    } catch (const store::EStoreError&) {
-      box.Checked = false;
-    }
-  }
-  box.Loaded = true;
-}
-
-void LoadMiddleButton(TRegistry& registry, CheckBox& box) {
-  if (!registry.OpenPath(kMouseSerial, false)) {
-    box.Enabled = false;
-  } else {
-    try {
-      box.Checked = registry.ReadText("DoubleClick") == "001" || registry.ReadText("DoubleClick") == "0010";
-    } catch (const store::EStoreError&) {
-      // Not a string: the box keeps its design-time state.
-    }
-  }
-  box.Loaded = true;
-}
-
-void LoadRecycleBinName(TRegistry& registry, Edit& edit) {
-  if (!registry.OpenPath(kRecycleBin, false)) {
-    edit.Enabled = false;
-  } else {
-    edit.Text = registry.ReadText("");
-  }
-  edit.Loaded = true;
-}
-
-void LoadBitmapThumbnails(TRegistry& registry, CheckBox& box) {
-  if (!registry.OpenPath(kBitmapIcon, false)) {
-    box.Enabled = false;
-  } else {
-    box.Checked = registry.ReadText("") == "%1";
-  }
-  box.Loaded = true;
-}
-
-void LoadMenuDelay(TRegistry& registry, TrackBar& bar) {
-  if (!registry.OpenPath(kDesktop, true)) {
-    bar.Enabled = false;
-  } else {
-    try {
-      int32_t delay = store::StrToInt(registry.ReadText("MenuShowDelay"));
-      // Moving the bar marks it as a change would; the load's own move is no change.
-      bar.Position = std::clamp<int32_t>(delay, bar.Min, bar.Max);
-      bar.Tag = 0;
-    } catch (const store::EStoreError&) {
-      // Missing or not a number: the design-time position stays.
-    }
-  }
-  bar.Loaded = true;
-}
-
-void LoadInstallPath(TRegistry& registry, Edit& edit) {
-  if (!registry.OpenPath(kSetup, false)) {
-    edit.Enabled = false;
-  } else {
-    try {
-      edit.Text = registry.ReadText("SourcePath");
-    } catch (const store::EStoreError&) {
-      edit.Text.clear();
-    }
-  }
-  edit.Loaded = true;
-}
-
-void LoadDefaultViewer(TRegistry& registry, Edit& edit) {
-  if (registry.OpenPath(kAllShell, false) && registry.OpenPath("1DE", false) &&
-      registry.OpenPath("Command", true)) {
-    edit.Text = registry.ReadText("");
-  }
-  edit.Loaded = true;
 }
 
 void ApplyShortcutArrows(TRegistry& registry, const CheckBox& box) {
@@ -223,17 +139,58 @@ void CleanUpLeftovers(TRegistry& registry) {
 
 void LoadTweaks(TRegistry& registry, MainForm& form) {
   registry.SetCurrentRoot(RootKey::LocalMachine);
-  LoadShortcutArrows(registry, form.ShortCutChk);
-  LoadNumericTails(registry, form.TailNumChk);
-  LoadPasswordCaching(registry, form.PasswChk);
-  LoadMiddleButton(registry, form.DblClckChk);
-  LoadRecycleBinName(registry, form.RecycleEdt);
-  LoadBitmapThumbnails(registry, form.BMPChk);
+  CheckBox& arrows = form.ShortCutChk;
+  LoadFrom(registry, kLnkFile, false, arrows, [&] { arrows.Checked = registry.HasValue("IsShortcut"); });
+
+  CheckBox& tails = form.TailNumChk;
+  LoadFrom(registry, kFileSystem, false, tails, [&] {
+    try {
+      unsigned char data[2] = {0, 0};
+      registry.ReadBytes("NameNumericTail", data, 2);
+      tails.Checked = !registry.HasValue("NameNumericTail") || data[0] != 0 || data[1] != 0;
+    } catch (const store::EStoreError&) {
+      tails.Enabled = false;  // a string, a DWORD or more than two bytes
+    }
+  });
+
+  CheckBox& passwords = form.PasswChk;
+  LoadFrom(registry, kNetworkPolicy, false, passwords,
+           [&] { Guarded([&] { passwords.Checked = registry.ReadDword("DisablePwdCaching") == 1; }); });
+
+  CheckBox& middle = form.DblClckChk;
+  LoadFrom(registry, kMouseSerial, false, middle, [&] {
+    Guarded([&] {
+      middle.Checked = registry.ReadText("DoubleClick") == "001" || registry.ReadText("DoubleClick") == "0010";
+    });
+  });
+
+  Edit& recycleBin = form.RecycleEdt;
+  LoadFrom(registry, kRecycleBin, false, recycleBin, [&] { recycleBin.Text = registry.ReadText(""); });
+
+  CheckBox& thumbnails = form.BMPChk;
+  LoadFrom(registry, kBitmapIcon, false, thumbnails, [&] { thumbnails.Checked = registry.ReadText("") == "%1"; });
+
   registry.SetCurrentRoot(RootKey::CurrentUser);
-  LoadMenuDelay(registry, form.MenuShowDelayTrk);
+  TrackBar& delay = form.MenuShowDelayTrk;
+  LoadFrom(registry, kDesktop, true, delay, [&] {
+    Guarded([&] {
+      int32_t value = store::StrToInt(registry.ReadText("MenuShowDelay"));
+      // Moving the bar marks it as a change would; the load's own move is no change.
+      delay.Position = std::clamp<int32_t>(value, delay.Min, delay.Max);
+      delay.Tag = 0;
+    });
+  });
+
   registry.SetCurrentRoot(RootKey::LocalMachine);
-  LoadInstallPath(registry, form.WinInstEdt);
-  LoadDefaultViewer(registry, form.DefViewerEdt);
+  Edit& install = form.WinInstEdt;
+  LoadFrom(registry, kSetup, false, install, [&] { Guarded([&] { install.Text = registry.ReadText("SourcePath"); }); });
+
+  // The viewer's edit is never disabled; a missing verb shows empty.
+  Edit& viewer = form.DefViewerEdt;
+  if (registry.OpenPath(kAllShell, false) && registry.OpenPath("1DE", false) && registry.OpenPath("Command", true)) {
+    viewer.Text = registry.ReadText("");
+  }
+  viewer.Loaded = true;
 }
 
 void ApplyTweaks(TRegistry& registry, const MainForm& form) {
