@@ -26,6 +26,8 @@ fi
 # Under Xvfb: wait for the window, photograph it, press Esc ("Отмена").
 work=$2
 shot="$work/frambul.png"
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 WINEPREFIX="$work/prefix" "$build/bin/frambul" &
 program=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name 'Фрамбуль Над Windows' | head -n1)
