@@ -14,7 +14,7 @@ if [ "${1:-}" != --headless ]; then
     cmake --build "$build" -j"$(nproc)" --target frambul frambul-help
 
     work=$(mktemp -d "${TMPDIR:-/tmp}/frambul-demo.XXXXXX")
-    "$root/scripts/make-sample-prefix.sh" "$work/prefix"
+    "$root/scripts/make-sample-prefix.sh" "$work/prefix" >/dev/null
     echo "Sample machine: $work/prefix"
     if [ -z "${DISPLAY:-}" ]; then
         exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --headless "$work"
