@@ -22,6 +22,7 @@
 #include "ui/help/help_channel.h"
 #include "ui/help/help_file.h"
 #include "ui/help/help_window.h"
+#include "ui/look.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ void Serve(QLocalServer& server, HelpWindow& window) {
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("frambul-help");
+  frambul::ui::ApplyClassicLook(app);
   // The help is Russian whatever the locale; so are Qt's own texts (buttons, context menus).
   QTranslator qtTexts;
   if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
