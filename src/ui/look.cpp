@@ -2,6 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QBoxLayout>
 #include <QDialog>
 #include <QEvent>
@@ -135,6 +138,13 @@ void ApplyClassicLook(QApplication& app) {
     app.setPalette(style->standardPalette());
   }
   app.setFont(FormFont());
+}
+
+void UseRussianQtTexts(QApplication& app) {
+  static QTranslator qtTexts;
+  if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    app.installTranslator(&qtTexts);
+  }
 }
 
 QFont FormFont(int pixelsAt120dpi) {

@@ -16,6 +16,10 @@ namespace frambul::ui {
 // as the application font.
 void ApplyClassicLook(QApplication& app);
 
+// Qt's own texts (file dialogs, the edits' context menus, message box
+// buttons) in Russian, as the program's own, whatever the locale.
+void UseRussianQtTexts(QApplication& app);
+
 // The ratio of the form font's text height on this screen to 16 pixels: the
 // factor every size and position of a form is multiplied by.
 double LayoutScale();

@@ -2,9 +2,6 @@
 // Wine prefix of WINEPREFIX (else ~/.wine). No arguments, no settings of its own.
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <exception>
 #include <memory>
 
@@ -20,12 +17,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(ui::kTitle);
   QApplication::setApplicationVersion(QStringLiteral("3.0.0.6"));
   ui::ApplyClassicLook(app);
-  // The program speaks Russian whatever the locale; so do Qt's own texts
-  // (the file dialog, the edits' context menus, the buttons of message boxes).
-  QTranslator qtTexts;
-  if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTexts);
-  }
+  ui::UseRussianQtTexts(app);
 
   // A missing prefix, a running Wine or a second copy of the program on the
   // prefix ends the program here, having written nothing.

@@ -85,17 +85,6 @@ void TMainFrm::Bind() {
              {ui.MinCacheTrk, &MainForm::MinCacheTrk},
              {ui.MaxCacheTrk, &MainForm::MaxCacheTrk}};
 
-  // The widgets hold the design-time values; the states start from them.
-  for (auto& [box, state] : checks_) (form_.*state).Checked = box->isChecked();
-  for (auto& [edit, state] : edits_) (form_.*state).Text = edit->text().toStdString();
-  for (auto& [slider, state] : tracks_) {
-    engine::TrackBar& track = form_.*state;
-    track.Min = slider->minimum();
-    track.Max = slider->maximum();
-    track.Position = slider->value();
-  }
-  form_.TTLCbx.ItemIndex = ui.TTLCbx->currentIndex();
-
   // Widgets change their states only on the user's doing: the program sets
   // them with signals blocked.
   for (auto& [box, state] : checks_) {

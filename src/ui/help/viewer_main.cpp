@@ -11,12 +11,10 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QMessageBox>
-#include <QTranslator>
 #include <cstdio>
 
 #include "ui/help/help_channel.h"
@@ -67,11 +65,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("frambul-help");
   frambul::ui::ApplyClassicLook(app);
-  // The help is Russian whatever the locale; so are Qt's own texts (buttons, context menus).
-  QTranslator qtTexts;
-  if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTexts);
-  }
+  frambul::ui::UseRussianQtTexts(app);
 
   QCommandLineParser options;
   options.setApplicationDescription("Просмотр файла справки.");
