@@ -51,9 +51,10 @@ TempPrefix::TempPrefix(std::string_view systemReg, std::string_view userReg) {
 
 TempPrefix::~TempPrefix() {
   std::error_code ec;
-  // Give write permission back so that read-only files can go.
+  // Give write permission back so that read-only files can go; never through
+  // a link, which may lead out of the prefix (dosdevices/z: is "/").
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ec); !ec && it != std::filesystem::end(it); ++it)
-    ::chmod(it->path().c_str(), 0700);
+    if (!it->is_symlink()) ::chmod(it->path().c_str(), 0700);
   std::filesystem::remove_all(path_, ec);
 }
 
