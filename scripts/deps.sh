@@ -2,7 +2,7 @@
 # any is missing. Sourced by test.sh and run.sh.
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
           clang libclang-rt-14-dev attr gzip
-          qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core
+          qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-liberation
           xvfb xauth xdotool imagemagick)
 missing=()
 for p in "${packages[@]}"; do

@@ -159,7 +159,10 @@ QFont FormFont(int pixelsAt120dpi) {
 }
 
 double LayoutScale() {
-  return QFontMetrics(FormFont()).height() / kDesignTextHeight;
+  // The forms were drawn for a font whose text is 16/13 of its pixel size.
+  // Fonts standing in for it run shorter, and buttons and check boxes would
+  // then shrink below their pictures; the screen's own ratio is the floor.
+  return std::max(QFontMetrics(FormFont()).height() / kDesignTextHeight, ScreenDpi() / kDesignDpi);
 }
 
 void DressForm(QDialog& form, QSize clientAt120dpi) {
@@ -170,17 +173,21 @@ void DressForm(QDialog& form, QSize clientAt120dpi) {
       continue;
     }
     ScaleOwnFont(*widget);
-    if (widget->minimumSize() != QSize(0, 0)) {
-      widget->setMinimumSize(ScaledLimit(widget->minimumSize(), scale));
-    }
-    if (widget->maximumSize() != QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
-      widget->setMaximumSize(ScaledLimit(widget->maximumSize(), scale));
-    }
     const QVariant picture = widget->property("picture");
     auto* button = qobject_cast<QAbstractButton*>(widget);
     if (button != nullptr && picture.isValid()) {
       button->setIcon(ButtonPicture(picture.toString()));
       button->setIconSize({kPictureSize, kPictureSize});
+    }
+    // A scaled limit never cuts into a button's picture and caption in the
+    // font at hand.
+    const QSize least = button != nullptr ? button->minimumSizeHint() : QSize(0, 0);
+    if (widget->maximumSize() != QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
+      widget->setMaximumSize(ScaledLimit(widget->maximumSize(), scale).expandedTo(least));
+    }
+    if (widget->minimumSize() != QSize(0, 0)) {
+      const QSize minimum = ScaledLimit(widget->minimumSize(), scale).expandedTo(least);
+      widget->setMinimumSize(minimum.boundedTo(widget->maximumSize()));
     }
   }
   for (QLayout* layout : form.findChildren<QLayout*>()) {
@@ -190,7 +197,11 @@ void DressForm(QDialog& form, QSize clientAt120dpi) {
   }
   form.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                       Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  form.setFixedSize(ScaledLimit(clientAt120dpi, scale));
+  // A font wider for its height than the one the forms were drawn with needs
+  // more room; the window grows rather than clip its texts.
+  QSize size = ScaledLimit(clientAt120dpi, scale);
+  if (form.layout() != nullptr) size = size.expandedTo(form.layout()->minimumSize());
+  form.setFixedSize(size);
   form.installEventFilter(new ScreenCentrer(&form));
 }
 

@@ -20,8 +20,9 @@ void ApplyClassicLook(QApplication& app);
 // buttons) in Russian, as the program's own, whatever the locale.
 void UseRussianQtTexts(QApplication& app);
 
-// The ratio of the form font's text height on this screen to 16 pixels: the
-// factor every size and position of a form is multiplied by.
+// The ratio of the form font's text height on this screen to 16 pixels, at
+// least that of the screen's dpi to 120: the factor every size and position
+// of a form is multiplied by.
 double LayoutScale();
 
 // "MS Sans Serif" (or the closest installed family that has Cyrillic) whose

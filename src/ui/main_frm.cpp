@@ -176,6 +176,13 @@ void TMainFrm::FormCreate() {
 }
 
 void TMainFrm::SizeStartUpColumns() {
+  // The window is not shown yet: lay out the containers down to the list,
+  // so that it has the width it will be shown with.
+  std::vector<QWidget*> containers;
+  for (QWidget* w = ui.StartUpLvw->parentWidget(); w != nullptr; w = w->parentWidget()) containers.push_back(w);
+  for (auto w = containers.rbegin(); w != containers.rend(); ++w) {
+    if ((*w)->layout() != nullptr) (*w)->layout()->activate();
+  }
   QFontMetrics metrics(ui.StartUpLvw->font());
   int place = metrics.horizontalAdvance(QStringLiteral("Реестр (Личный)")) + 12;
   int run = metrics.horizontalAdvance(QStringLiteral("Запуск")) + 12;
