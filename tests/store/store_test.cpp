@@ -1,0 +1,608 @@
+// The settings store: its file formats against exact bytes, then, each on a fresh prefix, TRegistry, TIniFile,
+// DOS attributes, opening a prefix, paths, the wineserver guard and the write path under failure.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/store/files.h"
+#include "engine/store/ini_document.h"
+#include "engine/store/inifile.h"
+#include "engine/store/integer.h"
+#include "engine/store/registry.h"
+#include "support/temp_prefix.h"
+
+namespace frambul::store {
+namespace {
+
+using test::FixedClock;
+using test::ReadFile;
+using test::TempPrefix;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+namespace fs = std::filesystem;
+
+// What `f` gives, or the message of the error it raises.
+std::string Outcome(const std::function<std::string()>& f) {
+  try {
+    return f();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
+std::string Utf16(std::u16string_view units, bool nul = true) {
+  std::string d;
+  for (char16_t u : units) d += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+  return nul ? d + std::string(2, '\0') : d;
+}
+
+TEST(StrToInt, ReadsDecimalAndHexadecimalAndNamesTheTextItRefuses) {
+  for (auto [text, value] : {std::pair{" \t12", 12}, {"+7", 7}, {"-15", -15}, {"$1F", 31}, {"x1f", 31}, {"0XfF", 255},
+                             {"-$10", -16}, {"$FFFFFFFF", -1}, {"0x80000000", INT32_MIN}, {"-2147483648", INT32_MIN}})
+    EXPECT_EQ(StrToInt(text), value) << text;
+  for (std::string text : {"", "+", "$", "0x", "12 ", "1a", "- 5", "$-1", "2147483648", "$100000000", "0x123456789"})
+    EXPECT_EQ(Outcome([&] { return std::to_string(StrToInt(text)); }), "'" + text + "' is not a valid integer value");
+}
+
+const std::string kHead = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n";
+
+// Edits come out as Wine writes them: sorted without regard to case, a changed key with the time of the change.
+TEST(Hive, EditsComeOutInWineForm) {
+  auto hive = Hive::Parse(kHead + "[A] 946684800\n#time=1bf53eb256d4000\n\"b\"=\"1\"\n\n[A\\\\Sub] 946684800\n"
+                                  "#time=1bf53eb256d4000\n\n[Z] 946684800\n#time=1bf53eb256d4000\n@=\"z\"\n",
+                          "system.reg", 0);
+  const int64_t now = FixedClock();
+  RegKey* a = hive->root().findSubkey(u"a");
+  EXPECT_TRUE(hive->SetValue(*a, u"B", kRegSz, Utf16(u"1"), now));  // equal data: nothing changes
+  EXPECT_FALSE(hive->dirty());
+  hive->SetValue(*a, u"A", kRegDword, std::string("\x1f\0\0\0", 4), now);
+  hive->SetValue(*a, u"", kRegExpandSz, Utf16(u"%WINDIR%\\x"), now);
+  hive->SetValue(*a, u"C", kRegSz, Utf16(u"Корзинаa1\t\"q\"\x1b"), now);  // four hex digits before a hex digit
+  hive->SetValue(*a, u"Odd", kRegSz, std::string("a\0b", 3), now);
+  RegKey* g = hive->CreateSubkey(hive->root(), u"GBK", now);
+  hive->CreateSubkey(hive->root(), u"GB_2312-80", now);
+  hive->SetValue(*g, u"x", kRegDword, "12", now);  // not four bytes
+  hive->DeleteKey(*hive->root().findSubkey(u"z"), now);
+  EXPECT_EQ(hive->Write(), kHead + "[A] 1767225600\n#time=1dc7ab192810000\n@=str(2):\"%WINDIR%\\\\x\"\n"
+                                   "\"A\"=dword:0000001f\n\"b\"=\"1\"\n\"C\"=\"\\x41a\\x43e\\x440\\x437\\x438\\x43d"
+                                   "\\x0430a1\\t\\\"q\\\"\\e\"\n\"Odd\"=hex(1):61,00,62\n\n[A\\\\Sub] 946684800\n"
+                                   "#time=1bf53eb256d4000\n\n[GB_2312-80] 1767225600\n#time=1dc7ab192810000\n\n"
+                                   "[GBK] 1767225600\n#time=1dc7ab192810000\n\"x\"=hex(4):31,32\n");
+}
+
+TEST(Hive, ReadsWhatWineAcceptsAndWritesItCanonically) {
+  std::string deep = "WINE REGISTRY Version 2\n\n[a";
+  for (int i = 0; i < 1000000; ++i) deep += "\\\\a";
+  deep += "] 0\n#time=19db1ded53e8000\n";
+  for (const auto& [in, out] : {
+           // CRLF, str:, octal and short hex escapes, a wrapped hex line, a value given twice, keys out of order
+           // and without time (an implied parent takes the time of its first subkey), values on the root, a class.
+           std::pair<std::string, std::string>{
+               "WINE REGISTRY Version 2\r\n\r\n[b] 946684800\r\n\"v\"=str:\"\\1\"\r\n\"v\"=\"Яb\"\r\n[] 0\r\n"
+               "\"\\x44f\"=hex:1,2 ,\\\r\n  3\r\n[a]\r\n#class=\"c \\\"q\\\"\"\r\n",
+               "WINE REGISTRY Version 2\n\n[] 946684800\n#time=1bf53eb256d4000\n\"\\x44f\"=hex:01,02,03\n\n"
+               "[a] 1767225600\n#time=1dc7ab192810000\n#class=\"c \\\"q\\\"\"\n\n"
+               "[b] 946684800\n#time=1bf53eb256d4000\n\"v\"=\"\\x042fb\"\n"},
+           // Found by fuzzing: header lines ended by several CRs, a time past 2^63, keys nested deeper than any stack.
+           {"WINE REGISTRY Version 2\n;;\r\r\n",
+            "WINE REGISTRY Version 2\n;;\n\n[] 1767225600\n#time=1dc7ab192810000\n"},
+           {"WINE REGISTRY Version 2\n\n[A]\n#time=8000000000000000\n",
+            "WINE REGISTRY Version 2\n\n[A] 159663333\n#time=8000000000000000\n"},
+           {deep, deep}}) {
+    const std::string written = Hive::Parse(in, "system.reg", FixedClock())->Write();
+    EXPECT_TRUE(written == out) << in.substr(0, 100) << "\nwritten:\n" << written.substr(0, 400);
+  }
+}
+
+// Only the touched line changes, in the file's encoding; a new key goes after the last of its (first) section.
+TEST(IniDocument, SetRewritesOnlyItsLine) {
+  const std::string ini = "[One]\r\n  Alpha =  1 \r\nbeta=2\n\r\n; c\r\n[one]\r\ng=3\r\n";
+  const std::string u16 = "\xFF\xFE" + Utf16(u"[Раз]\r\n", false);
+  using Case = std::tuple<std::string, const char*, const char*, const char*, std::string>;
+  for (const auto& [file, section, key, value, expected] :
+       {Case{ini, "one", "ALPHA", "9", "[One]\r\nAlpha=9\r\nbeta=2\n\r\n; c\r\n[one]\r\ng=3\r\n"},
+        Case{ini, "One", "beta", "", "[One]\r\n  Alpha =  1 \r\nbeta=\n\r\n; c\r\n[one]\r\ng=3\r\n"},
+        Case{ini, "one", "G", "x", "[One]\r\n  Alpha =  1 \r\nbeta=2\n\r\n; c\r\n[one]\r\ng=x\r\n"},
+        Case{ini, "ONE", "d", "4", "[One]\r\n  Alpha =  1 \r\nbeta=2\nd=4\r\n\r\n; c\r\n[one]\r\ng=3\r\n"},
+        Case{"[a]\nx=1\n\x80\n", "b", "k", "v", "[a]\nx=1\n\x80\n\n[b]\nk=v\n"},
+        Case{"[a]\r\nx=1", "a", "y", "2", "[a]\r\nx=1\r\ny=2"},  // a missing final newline stays missing
+        Case{"[a]\r\nx=1", "c", "z", "3", "[a]\r\nx=1\r\n\r\n[c]\r\nz=3"},
+        // Blanks around the names given are not part of them (found by fuzzing).
+        Case{"[a]\r\nk=1\r\n", " a ", " k\t", "Ж", "[a]\r\nk=\xC6\r\n"},
+        Case{"[a]\r\nk=1\r\n", " b ", " n ", "3", "[a]\r\nk=1\r\n\r\n[b]\r\nn=3\r\n"},
+        Case{u16, "раз", "Ключ", "中", u16 + Utf16(u"Ключ=中\r\n", false)},
+        // A stray byte at the end of a UTF-16 file stays last, or all after it reads one byte off (fuzzing).
+        Case{"\xFF\xFE" + Utf16(u"[a]\r\nk=1", false) + "x", "a", "j", "2",
+             "\xFF\xFE" + Utf16(u"[a]\r\nk=1\r\nj=2", false) + "x"}}) {
+    auto doc = IniDocument::Parse(file, 1251);
+    ASSERT_TRUE(doc.Set(section, key, value)) << section << "/" << key;
+    EXPECT_EQ(doc.Serialize(), expected);
+    EXPECT_EQ(doc.Get(section, key), value);
+  }
+}
+
+// Text the encoding cannot hold, line breaks, keys read back as a comment or section (fuzzing) are refused.
+TEST(IniDocument, SetRefusesWhatTheFileCannotHold) {
+  auto doc = IniDocument::Parse("[a]\r\nk=1\r\n", 1251), latin = IniDocument::Parse("[a]\r\nk=1\r\n", 1252);
+  for (auto [section, key, value] : {std::tuple{"a", "k", "中文"}, {"a", "new", "中"}, {"b", "new", "中"},
+                                     {"a", "k", "1\r\n2"}, {"a", "k", "1\n2"}, {"a", "k", "1\r2"}, {"a", "x\ny", "1"},
+                                     {"a\r\n[b", "x", "1"}, {"a", ";x", "1"}, {"a", "[x", "1"}, {"a", " ", "1"}})
+    EXPECT_FALSE(doc.Set(section, key, value)) << key << "=" << value;
+  EXPECT_FALSE(latin.Set("a", "k", "Ж"));
+  EXPECT_EQ(doc.Serialize() + latin.Serialize(), "[a]\r\nk=1\r\n[a]\r\nk=1\r\n");
+}
+
+// Blanks and enclosing quotes go, names match in any case; comments and lines without "=" are no keys.
+TEST(IniDocument, GetAndRemoveFindKeysAsWindowsDoes) {
+  auto doc = IniDocument::Parse("[\xD0\xC0\xC7]\r\n\xEA = \"\xE7 \" \r\nq='x'\r\nm=\"x'\r\n;n=1\r\nn\r\nend=1", 1251);
+  for (auto [key, value] : {std::pair{"К", "з "}, {"Q", "x"}, {"m", "\"x'"}, {";n", "-"}, {"n", "-"}})
+    EXPECT_EQ(doc.Get("раз", key).value_or("-"), value) << key;
+  ASSERT_TRUE(doc.Remove(" Раз ", "M"));
+  ASSERT_TRUE(doc.Remove("раз", "end"));  // the last line had no line end: neither has the new last line
+  EXPECT_EQ(doc.Serialize(), "[\xD0\xC0\xC7]\r\n\xEA = \"\xE7 \" \r\nq='x'\r\n;n=1\r\nn");
+}
+
+// Why the prefix does not open ("Kind: message"), or "opens" with its Windows directory and code page.
+std::string OpenError(const std::string& prefix) {
+  try {
+    Machine m(prefix);
+    return "opens " + m.WindowsDirectory() + " " + std::to_string(m.AnsiCodePage());
+  } catch (const EMachineError& e) {
+    const char* kinds[] = {"NotAPrefix", "WineRunning", "AlreadyOpen", "Unreadable"};
+    return kinds[static_cast<int>(e.kind())] + std::string(": ") + e.what();
+  }
+}
+
+struct stat Stat(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+std::string DosAttrib(const std::string& path) {
+  char buf[64];
+  ssize_t n = ::getxattr(path.c_str(), "user.DOSATTRIB", buf, sizeof buf);
+  return n < 0 ? "none" : std::string(buf, static_cast<size_t>(n));
+}
+
+// A fresh prefix, a machine open on it and a registry on the user's root.
+class OnPrefix : public ::testing::Test {
+ protected:
+  explicit OnPrefix(std::string_view system = TempPrefix::DefaultSystemReg())
+      : prefix(system), machine(prefix.path(), MachineOptions{nullptr, FixedClock}), reg(machine) {}
+  std::string C(std::string_view relative) const { return prefix.file("drive_c/" + std::string(relative)); }
+
+  TempPrefix prefix;
+  Machine machine;
+  TRegistry reg;
+};
+
+// K holds a value of each kind; L is a link to it.
+class RegistryTest : public OnPrefix {
+ protected:
+  RegistryTest()
+      : OnPrefix(kHead + "[K] 0\n\"Bin\"=hex:01,02\n\"Dword\"=dword:00000001\n\"Empty\"=hex:\n"
+                         "\"Expand\"=str(2):\"%W%\"\n\"Multi\"=str(7):\"a\\0b\\0\"\n\"Nul\"=\"ab\\0cd\"\n"
+                         "\"Short\"=hex(4):01,02\n\"Str\"=\"txt\"\n\"Tiny\"=\"a\"\n\"Wide\"=hex(4):01,02,03,04,05\n\n"
+                         "[L] 0\n#link\n\"SymbolicLinkValue\"=hex(6):5c,00,52,00,65,00,67,00,69,00,73,00,74,00,72,00,"
+                         "79,00,5c,00,4d,00,61,00,63,00,68,00,69,00,6e,00,65,00,5c,00,4b,00\n\n"
+                         "[Tree\\\\L1\\\\L2] 946684800\n\"deep\"=\"1\"\n\n[Tree\\\\Other] 946684800\n") {}
+};
+
+// Paths match in any case, from the root or below the open key, and follow links; each read of each kind gives
+// the data or its error; a removed key takes its subkeys along, and a handle open inside can no longer write.
+TEST_F(RegistryTest, PathsReadsWritesAndRemovals) {
+  ASSERT_TRUE(reg.OpenPath("\\Control Panel\\Desktop", false));
+  EXPECT_EQ(reg.ReadText("menushowdelay"), "400");
+  reg.SetCurrentRoot(RootKey::LocalMachine);
+  ASSERT_TRUE(reg.OpenPath("\\l", false));        // a link to K
+  EXPECT_FALSE(reg.OpenPath("\\Missing", false));  // leaves the open key open
+  const std::string invalid = "Invalid data type", failed = "Failed to get data";
+  unsigned char buf[16] = {};
+  for (const auto& [name, text, dword, bytes] :  // ReadText, ReadDword, ReadBytes into 16 bytes
+       {std::tuple<const char*, std::string, std::string, std::string>{"Str", "txt", failed, invalid},
+        {"Expand", "%W%", failed, invalid}, {"Nul", "ab", failed, invalid}, {"Tiny", "a", invalid, invalid},
+        {"Dword", invalid, "1", invalid}, {"Short", invalid, "513", invalid}, {"Wide", invalid, failed, invalid},
+        {"Multi", invalid, failed, "10"}, {"Bin", invalid, invalid, "2"}, {"Empty", "", invalid, "0"},
+        {"Missing", "", failed, "0"}}) {
+    auto want = [&](const std::string& c) { return c == invalid || c == failed ? c + " for '" + name + "'" : c; };
+    EXPECT_EQ(Outcome([&] { return reg.ReadText(name); }), want(text));
+    EXPECT_EQ(Outcome([&] { return std::to_string(reg.ReadDword(name)); }), want(dword));
+    EXPECT_EQ(Outcome([&] { return std::to_string(reg.ReadBytes(name, buf, 16)); }), want(bytes));
+  }
+  EXPECT_EQ(buf[1], 0x02);
+  EXPECT_EQ(Outcome([&] { return std::to_string(reg.ReadBytes("Multi", buf, 9)); }), "Invalid data type for 'Multi'");
+  EXPECT_TRUE(reg.RemoveValue("STR"));
+  ASSERT_TRUE(reg.OpenPath("New", true));
+  reg.WriteText("Name", "Корзина");
+  reg.WriteNumber("Num", -1);
+  reg.WriteBytes("Bin", "\0", 2);
+  EXPECT_TRUE(reg.RemoveKey("\\L"));  // the link, not its target
+  ASSERT_TRUE(reg.OpenPath("\\Tree\\L1\\L2", false));
+  EXPECT_TRUE(reg.RemoveKey("\\Tree\\L1"));
+  EXPECT_EQ(reg.ReadText("deep"), "");
+  EXPECT_EQ(Outcome([&] { reg.WriteText("deep", "2"); return ""; }), "Failed to set data for 'deep'");
+  machine.Flush();
+  const std::string file = ReadFile(prefix.file("system.reg"));
+  EXPECT_THAT(file, HasSubstr("\n[K\\\\New] 1767225600\n#time=1dc7ab192810000\n\"Bin\"=hex:00,00\n"
+                              "\"Name\"=\"\\x41a\\x43e\\x440\\x437\\x438\\x43d\\x430\"\n\"Num\"=dword:ffffffff\n"));
+  EXPECT_THAT(file, HasSubstr("\n[Tree\\\\Other] 946684800\n#time=1bf53eb256d4000\n"));  // untouched, time and all
+  EXPECT_THAT(file, ::testing::Not(::testing::AnyOf(HasSubstr("\"Str\""), HasSubstr("L1"), HasSubstr("[L]"))));
+}
+
+using IniFileTest = OnPrefix;
+
+// A bare name is the file in the Windows directory, in any case; reads give at most 2047 characters; writes are
+// in the code page, CR LF in a new file; a refused write names the file as given and changes nothing.
+TEST_F(IniFileTest, ReadsWritesAndRefusals) {
+  const std::string head = "[windows]\r\nload=\r\nlong=" + std::string(3000, '\xE6') + "\r\n";
+  test::WriteFile(C("WINDOWS/WIN.INI"), head + "\r\n[P]");
+  TIniFile ini(machine, "Win.Ini");
+  std::string zh;
+  for (int i = 0; i < 2047; ++i) zh += "ж";
+  EXPECT_EQ(ini.ReadText("windows", "long", ""), zh);
+  EXPECT_EQ(ini.ReadText("Windows", "LOAD", "d") + ini.ReadText("windows", "missing", "d"), "d");
+  for (auto [name, key, value] : {std::tuple{"C:\\WINDOWS\\WIN.INI", "load", "中文"}, {"Win.ini", "new", "中"},
+                                  {"Win.ini", "load", "a\r\n[evil]"}, {"Win.ini", "load", "\n"},
+                                  {"C:\\NO SUCH FOLDER\\A.INI", "k", "v"}, {"C:\\WINDOWS", "k", "v"}})
+    EXPECT_EQ(Outcome([&] { TIniFile(machine, name).WriteText("windows", key, value); return ""; }),
+              std::string("Unable to write to ") + name);
+  ini.WriteNumber("windows", "Chunk", -512);
+  ini.WriteText("Разное", "Ключ", "Я");
+  EXPECT_EQ(ReadFile(C("WINDOWS/WIN.INI")),
+            head + "Chunk=-512\r\n\r\n[P]\r\n\r\n[\xD0\xE0\xE7\xED\xEE\xE5]\r\n\xCA\xEB\xFE\xF7=\xDF");
+  EXPECT_EQ(std::distance(fs::directory_iterator(C("WINDOWS")), fs::directory_iterator()), 1);
+  EXPECT_EQ(TIniFile(machine, "c:\\windows\\win.ini").ReadText("разное", "КЛЮЧ", ""), "Я");
+  TIniFile(machine, "C:\\NEW.INI").WriteText("s", "k", "Я");
+  EXPECT_EQ(ReadFile(C("NEW.INI")), "[s]\r\nk=\xDF\r\n");
+}
+
+// A Wine prefix maps win.ini sections to the user's registry (as Wine 8 does); SYS: means the machine's Software.
+TEST(IniFileMapping, MappedSectionsGoToTheRegistry) {
+  const std::string map = "\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\IniFileMapping\\\\";
+  TempPrefix prefix(std::string(TempPrefix::DefaultSystemReg()) + map + "system.ini] 0\n\"boot\"=\"SYS:Fr\\\\Boot\"\n" +
+                    map + "win.ini] 0\n\"desktop\"=\"USR:Control Panel\\\\Desktop\"\n" + map +
+                    "win.ini\\\\windows] 0\n@=\"USR:Software\\\\Win\"\n"
+                    "\"CursorBlinkRate\"=\"USR:Control Panel\\\\Desktop\"\n");
+  test::WriteFile(prefix.file("drive_c/WINDOWS/WIN.INI"), "[mail]\r\nmapi=1\r\n");
+  Machine machine(prefix.path(), MachineOptions{nullptr, FixedClock});
+  TIniFile win(machine, "Win.Ini");
+  win.WriteText("windows", "load", "x");
+  win.WriteText("windows", "CursorBlinkRate", "600");   // a key mapped on its own
+  win.WriteText("desktop", "Wallpaper", "Облака.bmp");  // a section mapped by a value of the file's key
+  win.WriteText("mail", "mapi", "0");                   // not mapped: the file
+  TIniFile(machine, "System.Ini").WriteText("Boot", "Shell", "progman.exe");
+  EXPECT_EQ(win.ReadText("WINDOWS", "LOAD", "") + win.ReadText("Desktop", "wallpaper", ""), "xОблака.bmp");
+  machine.Flush();
+  EXPECT_EQ(ReadFile(prefix.file("drive_c/WINDOWS/WIN.INI")), "[mail]\r\nmapi=0\r\n");
+  EXPECT_THAT(ReadFile(prefix.file("user.reg")),
+              AllOf(HasSubstr("[Control Panel\\\\desktop] 1767225600\n#time=1dc7ab192810000\n\"CursorBlinkRate\"="
+                              "\"600\"\n\"MenuShowDelay\"=\"400\"\n\"Wallpaper\"=\"\\x41e\\x431\\x43b\\x430\\x43a"
+                              "\\x430.bmp\"\n"),
+                    HasSubstr("[Software\\\\Win] 1767225600\n#time=1dc7ab192810000\n\"load\"=\"x\"\n")));
+  EXPECT_THAT(ReadFile(prefix.file("system.reg")),
+              HasSubstr("[Software\\\\Fr\\\\Boot] 1767225600\n#time=1dc7ab192810000\n\"Shell\"=\"progman.exe\"\n"));
+}
+
+// Runs `body` in a forked child and gives its exit status (-1 when it did not exit, 99 when it threw).
+int InChild(const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    const std::string code = Outcome([&] { return std::to_string(body()); });
+    ::_exit(code.find_first_not_of("0123456789") == std::string::npos ? std::stoi(code) : 99);
+  }
+  int status = 0;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// As the prefix's owner, who (unlike root) cannot change a user attribute of a read-only file: what Wine stores
+// counts (a trailing NUL too; a dot hides); each call replaces all bits, read-only going first and coming last.
+TEST(Files, AttributesAreStoredAndListedAsWineKeepsThem) {
+  TempPrefix prefix;
+  for (auto [name, dosattrib] : {std::pair{"nul", std::string("0x6\0", 4)}, {"upper", "0X6"}, {"bare", "6"},
+                                 {"samba", "0x22"}, {".profile", "0x0"}, {"FILE.TXT", "0x0"}}) {
+    const std::string file = prefix.file("drive_c/") + name;
+    test::WriteFile(file, "x");
+    ASSERT_EQ(::setxattr(file.c_str(), "user.DOSATTRIB", dosattrib.data(), dosattrib.size(), 0), 0);
+  }
+  const uid_t nobody = 65534;
+  ASSERT_TRUE(::geteuid() != 0 || std::system(("chown -hR 65534:65534 '" + prefix.path() + "'").c_str()) == 0);
+  const int status = InChild([&] {
+    // Relative paths: the child may not be allowed to walk down from "/".
+    if (::chdir(prefix.path().c_str()) != 0) return 90;
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+      return 91;
+    Machine machine(".");
+    auto list = [&](std::string_view pattern, int mask) {
+      std::string found;
+      TSearchRec rec;
+      for (int rc = SearchFirst(machine, pattern, mask, rec); rc == 0; rc = SearchNext(rec))
+        found += rec.Name + " " + std::to_string(rec.Attr) + " ";
+      return found;
+    };
+    EXPECT_EQ(list("c:\\*.*", 47), ".profile 34 FILE.TXT 32 bare 32 nul 38 samba 34 upper 32 ");
+    EXPECT_EQ(list("C:\\*", faDirectory), ". 16 .. 16 FILE.TXT 32 WINDOWS 16 bare 32 upper 32 ");
+    for (auto [set, mode, dosattrib, attributes] :
+         {std::tuple{36, 0644u, "0x4", 36},  // system + archive: the boot file, writable
+          {7, 0444u, "0x6", 39},             // read-only: every write bit goes
+          {34, 0644u, "0x2", 34}, {1, 0444u, "none", 33}, {16 | 32, 0644u, "none", 32}}) {
+      EXPECT_EQ(SetAttributes(machine, "C:\\file.txt", set), 0) << set;
+      EXPECT_EQ(Stat("drive_c/FILE.TXT").st_mode & 07777, mode) << set;
+      EXPECT_EQ(DosAttrib("drive_c/FILE.TXT"), dosattrib) << set;
+      EXPECT_EQ(list("C:\\*.tXT", set & 7), "FILE.TXT " + std::to_string(attributes) + " ") << set;
+    }
+    EXPECT_EQ(SetAttributes(machine, "C:\\MISSING.TXT", 7), 2);
+    EXPECT_EQ(GetAttributes(machine, "C:\\MISSING.TXT"), -1);
+    return ::testing::Test::HasFailure() ? 1 : 0;
+  });
+  EXPECT_EQ(status, 0) << "90: no way into the prefix, 91: cannot become its owner, 99: an error";
+}
+
+// Not a prefix: refused by name, nothing made. One copy of the program per prefix, however it is spelled.
+TEST(MachineOpen, RefusesWhatIsNoPrefixOrIsOpenAlready) {
+  TempPrefix prefix;
+  test::WriteFile(prefix.file("drive_c/user.reg"), TempPrefix::DefaultUserReg());
+  for (const char* name : {"drive_c", "missing/deeper", "system.reg"})
+    EXPECT_THAT(OpenError(prefix.file(name)), AllOf(StartsWith("NotAPrefix"), HasSubstr(prefix.file(name))));
+  EXPECT_FALSE(fs::exists(prefix.file("missing")));
+  fs::create_directory_symlink(prefix.path(), prefix.file("link"));
+  {
+    Machine first(prefix.path() + "/");
+    for (const std::string& spelling : {prefix.path(), prefix.file("link")})
+      EXPECT_THAT(OpenError(spelling), AllOf(StartsWith("AlreadyOpen"), HasSubstr(spelling)));
+  }
+  EXPECT_THAT(OpenError(prefix.path()), StartsWith("opens"));
+}
+
+// A line the parser does not understand would be lost on writing: the hive is refused, each such line named, and
+// nothing stays held. Windows NT's SystemRoot comes first; one without a drive cannot serve (bare names would
+// resolve against themselves).
+TEST(MachineOpen, ReadsItsHivesOrRefusesLinesItDoesNotUnderstand) {
+  for (auto [file, added, expected] :
+       {std::tuple{"system.reg", "foo\n\"a\"=dword:123456789\n\"b\"=\"open\n\"c\"=\"a\" x\n#x=1\n\"d\"=hex:0,\\\n",
+                   std::vector<std::string>{"Unreadable", ":14: Unrecognized input: 'foo'", ":15: Malformed value",
+                                            ":16: Malformed", ":17: Malformed", ":18: Unknown key", ":19: Malformed"}},
+        {"user.reg", "[B\n", {"Unreadable", ":10: Malformed key: '[B'"}},
+        {"system.reg", "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion]\n\"SystemRoot\"=\"WINDOWS\"\n",
+         {"opens C:\\WINDOWS 1251"}},
+        {"system.reg", "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion]\n\"SystemRoot\"=\"D:\\\\Win\"\n",
+         {"opens D:\\Win 1251"}}}) {
+    TempPrefix prefix;
+    const std::string good = ReadFile(prefix.file(file)), changed = good + "\n" + added;
+    test::WriteFile(prefix.file(file), changed);
+    const std::string result = OpenError(prefix.path());
+    for (const std::string& part : expected)
+      EXPECT_THAT(result, HasSubstr(part[0] == ':' ? prefix.file(file) + part : part));
+    EXPECT_EQ(ReadFile(prefix.file(file)), changed);
+    test::WriteFile(prefix.file(file), good);
+    EXPECT_THAT(OpenError(prefix.path()), StartsWith("opens"));
+  }
+}
+
+using PathTest = OnPrefix;
+
+// Each part matches in any case (Cyrillic too) or keeps its spelling, as do all after it; dots stay on the drive.
+TEST_F(PathTest, HostPathMatchesEachPartWithoutRegardToCase) {
+  fs::create_directories(C("WINDOWS/Главное меню/SYSTEM"));
+  test::WriteFile(C("WINDOWS/WIN.INI"), "");
+  for (auto [windows, host] :
+       {std::pair{"C:\\windows\\win.ini", "c:/WINDOWS/WIN.INI"}, {"Win.Ini", "c:/WINDOWS/WIN.INI"},
+        {"c:/Windows/WIN.ini", "c:/WINDOWS/WIN.INI"}, {"\\WINDOWS\\x", "c:/WINDOWS/x"}, {"C:\\", "c:"},
+        {"C:\\WINDOWS\\главное МЕНЮ\\system\\Новый.lnk", "c:/WINDOWS/Главное меню/SYSTEM/Новый.lnk"},
+        {"C:\\windows\\New\\system\\File.TXT", "c:/WINDOWS/New/system/File.TXT"}, {"D:\\x.txt", "d:/x.txt"},
+        {"C:\\.\\WINDOWS\\Главное меню\\..\\.\\win.ini", "c:/WINDOWS/WIN.INI"},
+        {"C:\\Missing\\..\\..\\..\\etc\\passwd", "c:/etc/passwd"}, {"..\\..\\..\\user.reg", "c:/user.reg"}})
+    EXPECT_EQ(machine.HostPath(windows), prefix.file("dosdevices/") + host) << windows;
+}
+
+// As Wine: the nearest drive root names the drive (Desktop linked out of C: stays on C:); outside all, Z:.
+TEST_F(PathTest, WindowsPathMapsHostPathsBack) {
+  TempPrefix data;
+  fs::create_directory_symlink(data.path(), C("Desktop"));
+  for (bool zDrive : {false, true}) {
+    if (zDrive) fs::create_directory_symlink("/", prefix.file("dosdevices/z:"));
+    for (auto [host, windows] : {std::pair{C("New/x.txt"), "C:\\New\\x.txt"}, {C(""), "C:\\"},
+                                 {prefix.file("dosdevices/c:/WINDOWS/Главное меню"), "C:\\WINDOWS\\Главное меню"},
+                                 {C("Desktop/a"), "C:\\Desktop\\a"}, {std::string("/etc/passwd"), "Z:\\etc\\passwd"}})
+      EXPECT_EQ(machine.WindowsPath(host), windows) << host;
+  }
+}
+
+// A stand-in wineserver, laid out as Debian's Wine does it: it locks byte 0 of ${TMPDIR}/<name in
+// $prefix/wineserver>/server-<dev>-<ino>/lock. Gives the descriptor holding the lock, or -1 when that is held.
+int StartServer(const std::string& prefix) {
+  const char* tmp = std::getenv("TMPDIR");
+  char name[96];
+  const struct stat st = Stat(prefix);
+  std::snprintf(name, sizeof name, "frambul-server-%d/server-%llx-%llx", ::getpid(),
+                static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino));
+  test::WriteFile(prefix + "/wineserver", fs::path(name).parent_path().string());
+  const fs::path dir = fs::path(tmp && *tmp ? tmp : "/tmp") / name;
+  fs::create_directories(dir);
+  int fd = ::open((dir / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  struct flock fl {.l_type = F_WRLCK, .l_whence = SEEK_SET, .l_start = 0, .l_len = 1, .l_pid = 0};
+  if (fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &fl) == 0) return fd;
+  ::close(fd);
+  return -1;
+}
+
+// A server and an open machine keep each other out; one started where the machine could not hold its place (named
+// only after the machine opened) stops every write until it ends. A lock file alone is what an ended server leaves.
+TEST(WineServer, ARunningServerAndAnOpenMachineKeepEachOtherOut) {
+  TempPrefix prefix;
+  const std::string winIni = prefix.file("drive_c/WINDOWS/WIN.INI");
+  ::close(StartServer(prefix.path()));
+  {
+    Machine machine(prefix.path());
+    EXPECT_EQ(StartServer(prefix.path()), -1);
+  }
+  int server = StartServer(prefix.path());
+  EXPECT_THAT(OpenError(prefix.path()),
+              AllOf(StartsWith("WineRunning"), HasSubstr("WINEPREFIX=\"" + prefix.path() + "\" wineserver -k")));
+  ::close(server);
+  fs::remove(prefix.file("wineserver"));
+  test::WriteFile(winIni, "[windows]\r\nload=\r\n");
+  Machine machine(prefix.path(), MachineOptions{nullptr, FixedClock});
+  TRegistry reg(machine);
+  ASSERT_TRUE(reg.OpenPath("\\Software\\Test", true));
+  reg.WriteText("v", "1");
+  TIniFile ini(machine, "Win.Ini");
+  server = StartServer(prefix.path());
+  EXPECT_THROW(machine.Flush(), EStoreError);
+  EXPECT_THROW(ini.WriteText("windows", "load", "x.exe"), EStoreError);
+  EXPECT_NO_THROW(ini.RemoveKey("windows", "load"));
+  EXPECT_EQ(SetAttributes(machine, "Win.Ini", 7), 32);
+  EXPECT_EQ(ReadFile(winIni) + DosAttrib(winIni), "[windows]\r\nload=\r\nnone");
+  ::close(server);
+  machine.Flush();
+  ini.WriteText("windows", "load", "x.exe");
+  EXPECT_THAT(ReadFile(prefix.file("user.reg")), HasSubstr("\"v\"=\"1\""));
+  fs::remove_all(fs::temp_directory_path() / ReadFile(prefix.file("wineserver")));
+}
+
+// Fails the nth and later calls of one step to the disk; the first failing Write writes half, as a full disk does.
+struct FailingFileSystem : FileSystem {
+  enum Step { kNone, kWrite, kFsync, kRename };
+  void FailAt(Step failing, int from = 1) {
+    step = failing;
+    nth = from;
+    calls = 0;
+  }
+  // Counts the call; true, with errno set, when it is to fail.
+  bool Fails(Step s, int error) {
+    errno = error;
+    return step == s && ++calls >= nth;
+  }
+  ssize_t Write(int fd, const void* data, size_t size) override {
+    if (!Fails(kWrite, ENOSPC)) return FileSystem::Write(fd, data, size);
+    return calls == nth && size > 1 ? FileSystem::Write(fd, data, size / 2) : -1;
+  }
+  int Fsync(int fd) override { return Fails(kFsync, EIO) ? -1 : FileSystem::Fsync(fd); }
+  int Rename(const char* from, const char* to) override {
+    return Fails(kRename, EIO) ? -1 : FileSystem::Rename(from, to);
+  }
+  Step step = kNone;
+  int nth = 1, calls = 0;
+};
+
+// How many entries a folder holds: a temporary file left behind would be one more.
+long Entries(const std::string& dir) { return std::distance(fs::directory_iterator(dir), fs::directory_iterator()); }
+
+class FailedWrite : public ::testing::TestWithParam<FailingFileSystem::Step> {
+ protected:
+  TempPrefix prefix;
+  FailingFileSystem fileSystem;
+  Machine machine{prefix.path(), MachineOptions{&fileSystem, FixedClock}};
+};
+
+// Whichever call fails, the old file stays whole, no temporary file is left and the changes stay pending.
+TEST_P(FailedWrite, KeepsTheOldFileAndThePendingChanges) {
+  const std::string system = prefix.file("system.reg"), user = prefix.file("user.reg");
+  const std::string systemBefore = ReadFile(system), userBefore = ReadFile(user);
+  TRegistry reg(machine);
+  ASSERT_TRUE(reg.OpenPath("\\Software\\Test", true));
+  reg.WriteText("user", "1");
+  reg.SetCurrentRoot(RootKey::LocalMachine);
+  ASSERT_TRUE(reg.OpenPath("\\Software\\Test", true));
+  reg.WriteText("big", std::string(100000, 'x'));
+  fileSystem.FailAt(GetParam());
+  EXPECT_EQ(Outcome([&] { machine.Flush(); return ""; }), "Unable to write to " + system);
+  EXPECT_EQ(ReadFile(system), systemBefore);
+  EXPECT_TRUE(machine.hive(RootKey::LocalMachine).dirty());
+  fileSystem.FailAt(GetParam(), 2);  // system.reg goes through, user.reg fails
+  EXPECT_EQ(Outcome([&] { machine.Flush(); return ""; }), "Unable to write to " + user);
+  EXPECT_EQ(ReadFile(user), userBefore);
+  EXPECT_FALSE(machine.hive(RootKey::LocalMachine).dirty());
+  EXPECT_TRUE(machine.hive(RootKey::CurrentUser).dirty());
+  EXPECT_EQ(Entries(prefix.path()), 4);  // the hives, drive_c and dosdevices
+  fileSystem.FailAt(FailingFileSystem::kNone);
+  machine.Flush();
+  EXPECT_THAT(ReadFile(user), HasSubstr("\"user\"=\"1\""));
+  EXPECT_THAT(ReadFile(system), HasSubstr(std::string(100000, 'x')));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, FailedWrite, ::testing::Values(FailingFileSystem::kWrite, FailingFileSystem::kFsync,
+                                                               FailingFileSystem::kRename));
+
+// A real short write (the file size limit) and a crash before the rename leave the old hive for the next start.
+TEST(Crash, AShortWriteOrACrashBeforeTheRenameLeavesTheOldHive) {
+  TempPrefix prefix;
+  const std::string system = prefix.file("system.reg"), before = ReadFile(system);
+  class CrashBeforeRename : public FileSystem {
+    int Rename(const char*, const char*) override { ::_exit(42); }
+  } crash;
+  for (FileSystem* fileSystem : {static_cast<FileSystem*>(nullptr), static_cast<FileSystem*>(&crash)}) {
+    EXPECT_EQ(InChild([&] {
+                ::signal(SIGXFSZ, SIG_IGN);
+                Machine machine(prefix.path(), MachineOptions{fileSystem, FixedClock});
+                TRegistry reg(machine);
+                reg.SetCurrentRoot(RootKey::LocalMachine);
+                if (!reg.OpenPath("\\Software\\Big", true)) return 10;
+                reg.WriteText("v", std::string(200000, 'x'));
+                rlimit limit{4096, 4096};
+                if (!fileSystem && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 11;
+                return Outcome([&] { machine.Flush(); return ""; }) == "Unable to write to " + system ? 0 : 12;
+              }),
+              fileSystem ? 42 : 0);
+    EXPECT_EQ(ReadFile(system), before);
+  }
+  EXPECT_THAT(OpenError(prefix.path()), StartsWith("opens"));
+}
+
+// A rewrite renames a new file over the one a link names, keeping permissions, owner and extended attributes; an
+// equal write touches nothing; read-only protects a file even from root.
+TEST(Rewrite, KeepsPermissionsOwnerAndExtendedAttributesAndHonoursReadOnly) {
+  TempPrefix prefix;
+  const std::string system = prefix.file("system.reg"), real = prefix.file("drive_c/real.ini");
+  const std::string msdos = prefix.file("drive_c/MSDOS.SYS");
+  test::WriteFile(real, "[windows]\r\nload=a.exe\r\n");
+  test::WriteFile(msdos, "[Options]\r\nBootGUI=1\r\n");
+  ASSERT_EQ(::symlink("../real.ini", prefix.file("drive_c/WINDOWS/WIN.INI").c_str()), 0);
+  for (const std::string& file : {system, real}) {
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    ASSERT_EQ(::setxattr(file.c_str(), "user.DOSATTRIB", "0x6", 3, 0), 0);
+    ASSERT_TRUE(::geteuid() != 0 || ::chown(file.c_str(), 1234, 2345) == 0);
+  }
+  const struct stat systemBefore = Stat(system), realBefore = Stat(real);
+  Machine machine(prefix.path(), MachineOptions{nullptr, FixedClock});
+  TRegistry reg(machine);
+  TIniFile ini(machine, "Win.Ini"), boot(machine, "C:\\MSDOS.SYS");
+  ini.WriteText("Windows", "LOAD", "a.exe");
+  EXPECT_EQ(Stat(real).st_ino, realBefore.st_ino);
+  reg.SetCurrentRoot(RootKey::LocalMachine);
+  ASSERT_TRUE(reg.OpenPath("\\Software\\Test", true));
+  reg.WriteText("v", "1");
+  machine.Flush();
+  ini.WriteText("windows", "load", "b.exe");
+  ASSERT_EQ(SetAttributes(machine, "C:\\MSDOS.SYS", 7), 0);
+  EXPECT_EQ(Outcome([&] { boot.WriteText("Options", "BootGUI", "0"); return ""; }), "Unable to write to C:\\MSDOS.SYS");
+  boot.RemoveKey("Options", "BootGUI");
+  EXPECT_TRUE(fs::is_symlink(prefix.file("drive_c/WINDOWS/WIN.INI")));
+  EXPECT_EQ(ReadFile(real) + ReadFile(msdos), "[windows]\r\nload=b.exe\r\n[Options]\r\nBootGUI=1\r\n");
+  for (const auto& [file, before] : {std::pair{system, systemBefore}, {real, realBefore}}) {
+    const struct stat after = Stat(file);
+    EXPECT_NE(after.st_ino, before.st_ino) << file;
+    EXPECT_EQ(std::tie(after.st_mode, after.st_uid, after.st_gid),
+              std::tie(before.st_mode, before.st_uid, before.st_gid)) << file;
+    EXPECT_EQ(DosAttrib(file), "0x6") << file;
+  }
+  EXPECT_EQ(Entries(prefix.path()) + Entries(prefix.file("drive_c")), 4 + 3);
+}
+
+}  // namespace
+}  // namespace frambul::store
