@@ -1,41 +1,27 @@
 #include "support/temp_prefix.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace frambul::test {
 
 std::string_view TempPrefix::DefaultSystemReg() {
-  return "WINE REGISTRY Version 2\n"
-         ";; All keys relative to REGISTRY\\\\Machine\n"
-         "\n"
-         "#arch=win32\n"
-         "\n"
-         "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 946684800\n"
-         "#time=1bf53eb256d4000\n"
-         "\"SystemRoot\"=\"C:\\\\WINDOWS\"\n"
-         "\n"
-         "[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\CodePage] 946684800\n"
-         "#time=1bf53eb256d4000\n"
+  return "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win32\n\n"
+         "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 946684800\n#time=1bf53eb256d4000\n"
+         "\"SystemRoot\"=\"C:\\\\WINDOWS\"\n\n"
+         "[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\CodePage] 946684800\n#time=1bf53eb256d4000\n"
          "\"ACP\"=\"1251\"\n";
 }
 
 std::string_view TempPrefix::DefaultUserReg() {
-  return "WINE REGISTRY Version 2\n"
-         ";; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n"
-         "\n"
-         "#arch=win32\n"
-         "\n"
-         "[Control Panel\\\\desktop] 946684800\n"
-         "#time=1bf53eb256d4000\n"
-         "\"MenuShowDelay\"=\"400\"\n";
+  return "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win32\n\n"
+         "[Control Panel\\\\desktop] 946684800\n#time=1bf53eb256d4000\n\"MenuShowDelay\"=\"400\"\n";
 }
 
 TempPrefix::TempPrefix(std::string_view systemReg, std::string_view userReg) {
@@ -61,9 +47,7 @@ TempPrefix::~TempPrefix() {
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void WriteFile(const std::string& path, std::string_view bytes) {
@@ -78,8 +62,7 @@ std::string ReadGzip(const std::string& path) {
   if (!p) throw std::runtime_error("cannot run gzip");
   std::string out;
   char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
   if (::pclose(p) != 0) throw std::runtime_error("gzip failed on " + path);
   return out;
 }
