@@ -112,6 +112,16 @@ std::string BitmapIconFromCommand(const std::string& command) {
   return store::ToUtf8(path) + ",1";
 }
 
+void MenuShowDelayTrkChange(MainForm& form, int position) {
+  form.MenuShowDelayTrk.Position = position;
+  form.MenuShowDelayTrk.Tag = 1;
+}
+
+void DefaultViewerChosen(MainForm& form, const std::string& windowsPath) {
+  form.DefViewerEdt.Text = windowsPath + " \"%1\"";
+  form.DefViewerEdt.Tag = 1;
+}
+
 void CleanUpLeftovers(TRegistry& registry) {
   registry.SetCurrentRoot(RootKey::LocalMachine);
   if (registry.OpenPath(kBitmapIcon, false)) registry.RemoveValue("BackUp");

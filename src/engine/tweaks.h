@@ -22,6 +22,13 @@ void LoadTweaks(store::TRegistry& registry, MainForm& form);
 // Writes the nine settings from their controls.
 void ApplyTweaks(store::TRegistry& registry, const MainForm& form);
 
+// The menu delay's bar moved, by the user or by the load: the bar is marked.
+void MenuShowDelayTrkChange(MainForm& form, int position);
+
+// A program chosen with "Обзор" for files of unknown type, by its Windows
+// path: it opens them with the file's name as its argument; the edit is marked.
+void DefaultViewerChosen(MainForm& form, const std::string& windowsPath);
+
 // The bitmap icon rebuilt from the open command of Paint.Picture: the program's
 // path up to and including ".EXE", without an opening quote, followed by ",1".
 std::string BitmapIconFromCommand(const std::string& command);

@@ -2,25 +2,24 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QFontMetrics>
-#include <QHeaderView>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QSignalBlocker>
 #include <exception>
 
 #include "dialogs.h"
-#include "engine/boot_options.h"
 #include "engine/store/machine.h"
 #include "error_display.h"
 #include "help/win_help.h"
 #include "look.h"
+#include "pages/boot_page.h"
+#include "pages/misc_page.h"
+#include "pages/network_page.h"
+#include "pages/startup_page.h"
+#include "pages/useful_page.h"
 #include "program.h"
 
 namespace frambul::ui {
 namespace {
-
-using engine::MainForm;
 
 QString ToQ(const std::string& text) { return QString::fromStdString(text); }
 
@@ -30,7 +29,9 @@ TMainFrm::TMainFrm(store::Machine& machine, HelpCall help, ErrorSink showError)
     : machine_(machine),
       cycle_(machine, form_),
       help_(help ? std::move(help) : HelpCall(WinHelp)),
-      showError_(showError ? std::move(showError) : ErrorSink(ShowError)) {
+      showError_(showError ? std::move(showError) : ErrorSink(ShowError)),
+      context_{ui, form_, cycle_, machine_, *this, [this](const std::function<void()>& handler) { Run(handler); },
+               [this] { return ChooseProgram(); }} {
   ui.setupUi(this);
   DressForm(*this, QSize(578, 372));
 
@@ -43,76 +44,96 @@ TMainFrm::TMainFrm(store::Machine& machine, HelpCall help, ErrorSink showError)
   OpenPrgDlg->setNameFilters({QStringLiteral("Программы (*.Exe *.Com *.Bat)"), QStringLiteral("Все Файлы (*)")});
   OpenPrgDlg->setDirectory(QString::fromStdString(machine_.HostPath("C:\\")));
 
-  StartUpMnu = new QMenu(this);
-  StartUpMnu->setObjectName("StartUpMnu");
-  auto separator = [this](const char* name) { StartUpMnu->addSeparator()->setObjectName(name); };
-  StartUpMnu->addAction(ui.N1);
-  StartUpMnu->setDefaultAction(ui.N1);
-  separator("N2");
-  // The three sources are radio items of one group (SourceMnuGroup).
-  StartUpMnu->addActions({ui.RegMnuItem, ui.RegPersMnuItem, ui.WinIniMnuItem});
-  separator("N5");
-  StartUpMnu->addAction(ui.AddMnuItem);
-  StartUpMnu->addAction(ui.DelMnuItem);
-  separator("N3");
-  StartUpMnu->addAction(ui.RenameMnuItem);
-  StartUpMnu->addAction(ui.ComMnuItem);
-  ui.StartUpLvw->header()->setSectionsMovable(false);
-  ui.StartUpLvw->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(ui.StartUpLvw, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { StartUpMnu->popup(ui.StartUpLvw->viewport()->mapToGlobal(at)); });
-  StartUpImgLst = {StartUpImage(0), StartUpImage(1)};
-
-  Bind();
-  FormCreate();
-}
-
-TMainFrm::~TMainFrm() { qApp->removeEventFilter(this); }
-
-void TMainFrm::Bind() {
-  checks_ = {{ui.ShortCutChk, &MainForm::ShortCutChk},   {ui.TailNumChk, &MainForm::TailNumChk},
-             {ui.PasswChk, &MainForm::PasswChk},         {ui.DblClckChk, &MainForm::DblClckChk},
-             {ui.BMPChk, &MainForm::BMPChk},             {ui.LogoChk, &MainForm::LogoChk},
-             {ui.NetworkChk, &MainForm::NetworkChk},     {ui.AutoScanChk, &MainForm::AutoScanChk},
-             {ui.BootMultiChk, &MainForm::BootMultiChk}, {ui.BootGUIChk, &MainForm::BootGUIChk},
-             {ui.BootWinChk, &MainForm::BootWinChk},     {ui.BootMenuChk, &MainForm::BootMenuChk},
-             {ui.BootKeysChk, &MainForm::BootKeysChk},   {ui.DblSpaceChk, &MainForm::DblSpaceChk},
-             {ui.DoubleBufferChk, &MainForm::DoubleBufferChk}};
-  edits_ = {{ui.RecycleEdt, &MainForm::RecycleEdt},     {ui.DefViewerEdt, &MainForm::DefViewerEdt},
-            {ui.WinInstEdt, &MainForm::WinInstEdt},     {ui.BootDelayEdt, &MainForm::BootDelayEdt},
-            {ui.MTUEdt, &MainForm::MTUEdt},             {ui.RWINEdt, &MainForm::RWINEdt}};
-  tracks_ = {{ui.MenuShowDelayTrk, &MainForm::MenuShowDelayTrk},
-             {ui.MinCacheTrk, &MainForm::MinCacheTrk},
-             {ui.MaxCacheTrk, &MainForm::MaxCacheTrk}};
-
-  // Widgets change their states only on the user's doing: the program sets
-  // them with signals blocked.
-  for (auto& [box, state] : checks_) {
-    connect(box, &QCheckBox::toggled, this, [this, b = box](bool checked) { Run([=, this] { RegClick(b, checked); }); });
-  }
-  for (auto& [edit, state] : edits_) {
-    connect(edit, &QLineEdit::textChanged, this,
-            [this, e = edit](const QString& text) { Run([=, this] { RegTextChanged(e, text); }); });
-  }
-  connect(ui.MenuShowDelayTrk, &QSlider::valueChanged, this,
-          [this](int position) { Run([=, this] { MenuShowDelayTrkChange(position); }); });
-  connect(ui.MinCacheTrk, &QSlider::valueChanged, this, [this](int position) {
-    Run([=, this] { form_.MinCacheTrk.Position = position; });
-  });
-  connect(ui.MaxCacheTrk, &QSlider::valueChanged, this, [this](int position) {
-    Run([=, this] { form_.MaxCacheTrk.Position = position; });
-  });
-  connect(ui.TTLCbx, &QComboBox::activated, this, [this](int index) { Run([=, this] { TTLCbxChange(index); }); });
+  // The window's own binding first: a page's handler of a settings control
+  // then sees the control's new state.
+  BindSettingsControls();
+  pages_.push_back(std::make_unique<TMiscPage>(context_));
+  pages_.push_back(std::make_unique<TUsefulPage>(context_));
+  pages_.push_back(std::make_unique<TBootPage>(context_));
+  auto startup = std::make_unique<TStartupPage>(context_);
+  startupPage_ = startup.get();
+  pages_.push_back(std::move(startup));
+  pages_.push_back(std::make_unique<TNetworkPage>(context_));
 
   connect(ui.OkBtn, &QPushButton::clicked, this, [this] { Run([this] { OkBtnClick(); }); });
   connect(ui.BitBtn2, &QPushButton::clicked, this, [this] { Run([this] { BitBtn2Click(); }); });
   connect(ui.BitBtn3, &QPushButton::clicked, this, [this] { Run([this] { BitBtn3Click(); }); });
   connect(ui.BitBtn4, &QPushButton::clicked, this, [this] { Run([this] { BitBtn4Click(); }); });
   connect(ui.BitBtn5, &QPushButton::clicked, this, [this] { Run([this] { BitBtn5Click(); }); });
-  connect(ui.BitBtn6, &QPushButton::clicked, this, [this] { Run([this] { BitBtn6Click(); }); });
 
   // Key preview: key releases anywhere in the window reach FormKeyUp first.
   qApp->installEventFilter(this);
+  FormCreate();
+}
+
+TMainFrm::~TMainFrm() { qApp->removeEventFilter(this); }
+
+template <class Widget>
+Widget* TMainFrm::Control(const char* name) {
+  auto* widget = findChild<Widget*>(QLatin1String(name));
+  // The form and the table of settings controls name the same controls.
+  if (widget == nullptr) throw std::logic_error(std::string("the form has no control ") + name);
+  return widget;
+}
+
+void TMainFrm::BindSettingsControls() {
+  engine::ForEachSettingsControl(form_, [this](const char* name, engine::Group, auto& state) { Bind(name, state); });
+}
+
+// Widgets change their states only on the user's doing: the program sets them
+// with signals blocked. A control the load never reached stays disabled.
+void TMainFrm::Bind(const char* name, engine::CheckBox& state) {
+  auto* box = Control<QCheckBox>(name);
+  // The mark follows every change the user makes, by mouse or keyboard, so a
+  // change is never dropped and two changes cancel out.
+  connect(box, &QCheckBox::toggled, this, [this, &state](bool checked) {
+    Run([&state, checked] {
+      state.Checked = checked;
+      state.Tag = 1 - state.Tag;
+    });
+  });
+  shows_.push_back([box, &state] {
+    QSignalBlocker quiet(box);
+    box->setChecked(state.Checked);
+    box->setEnabled(state.Enabled && state.Loaded);
+  });
+}
+
+void TMainFrm::Bind(const char* name, engine::Edit& state) {
+  auto* edit = Control<QLineEdit>(name);
+  // A change of the text without a key (a paste through the context menu) is
+  // marked too, so that no change is dropped.
+  connect(edit, &QLineEdit::textChanged, this, [this, &state](const QString& text) {
+    Run([&state, text] {
+      state.Text = text.toStdString();
+      state.Tag = 1;
+    });
+  });
+  keyUpEdits_[edit] = &state;
+  shows_.push_back([edit, &state] {
+    QSignalBlocker quiet(edit);
+    if (edit->text() != ToQ(state.Text)) edit->setText(ToQ(state.Text));
+    edit->setEnabled(state.Enabled && state.Loaded);
+  });
+}
+
+void TMainFrm::Bind(const char* name, engine::TrackBar& state) {
+  auto* slider = Control<QSlider>(name);
+  shows_.push_back([slider, &state] {
+    QSignalBlocker quiet(slider);
+    slider->setValue(state.Position);
+    if (!state.Hint.empty()) slider->setToolTip(ToQ(state.Hint));
+    slider->setEnabled(state.Enabled && state.Loaded);
+  });
+}
+
+void TMainFrm::Bind(const char* name, engine::ComboBox& state) {
+  auto* list = Control<QComboBox>(name);
+  shows_.push_back([list, &state] {
+    QSignalBlocker quiet(list);
+    list->setCurrentIndex(state.ItemIndex);
+    list->setEnabled(state.Enabled && state.Loaded);
+  });
 }
 
 void TMainFrm::Run(const std::function<void()>& handler) {
@@ -133,62 +154,18 @@ void TMainFrm::Run(const std::function<void()>& handler) {
 }
 
 void TMainFrm::ShowStates() {
-  for (auto& [box, state] : checks_) {
-    const engine::CheckBox& check = form_.*state;
-    QSignalBlocker quiet(box);
-    box->setChecked(check.Checked);
-    box->setEnabled(check.Enabled);
-  }
-  for (auto& [edit, state] : edits_) {
-    const engine::Edit& text = form_.*state;
-    QSignalBlocker quiet(edit);
-    if (edit->text() != ToQ(text.Text)) edit->setText(ToQ(text.Text));
-    edit->setEnabled(text.Enabled);
-  }
-  for (auto& [slider, state] : tracks_) {
-    const engine::TrackBar& track = form_.*state;
-    QSignalBlocker quiet(slider);
-    slider->setValue(track.Position);
-    slider->setEnabled(track.Enabled);
-  }
-  QSignalBlocker quiet(ui.TTLCbx);
-  ui.TTLCbx->setCurrentIndex(form_.TTLCbx.ItemIndex);
-  ui.TTLCbx->setEnabled(form_.TTLCbx.Enabled);
+  for (const auto& show : shows_) show();
+  for (const auto& page : pages_) page->Show();
 }
 
-engine::CheckBox& TMainFrm::StateOf(QCheckBox* box) {
-  for (auto& [widget, state] : checks_) {
-    if (widget == box) return form_.*state;
-  }
-  throw std::logic_error("unbound check box");
-}
-
-engine::Edit& TMainFrm::StateOf(QLineEdit* edit) {
-  for (auto& [widget, state] : edits_) {
-    if (widget == edit) return form_.*state;
-  }
-  throw std::logic_error("unbound edit");
+QString TMainFrm::ChooseProgram() {
+  if (OpenPrgDlg->exec() != QDialog::Accepted || OpenPrgDlg->selectedFiles().isEmpty()) return {};
+  return OpenPrgDlg->selectedFiles().first();
 }
 
 void TMainFrm::FormCreate() {
   Run([this] { cycle_.FormCreate(); });
-  SizeStartUpColumns();
-}
-
-void TMainFrm::SizeStartUpColumns() {
-  // The window is not shown yet: lay out the containers down to the list,
-  // so that it has the width it will be shown with.
-  std::vector<QWidget*> containers;
-  for (QWidget* w = ui.StartUpLvw->parentWidget(); w != nullptr; w = w->parentWidget()) containers.push_back(w);
-  for (auto w = containers.rbegin(); w != containers.rend(); ++w) {
-    if ((*w)->layout() != nullptr) (*w)->layout()->activate();
-  }
-  QFontMetrics metrics(ui.StartUpLvw->font());
-  int place = metrics.horizontalAdvance(QStringLiteral("Реестр (Личный)")) + 12;
-  int run = metrics.horizontalAdvance(QStringLiteral("Запуск")) + 12;
-  ui.StartUpLvw->setColumnWidth(0, ui.StartUpLvw->width() - place - run - 24);
-  ui.StartUpLvw->setColumnWidth(1, run);
-  ui.StartUpLvw->setColumnWidth(2, place);
+  startupPage_->SizeColumns();
 }
 
 void TMainFrm::OkBtnClick() {
@@ -211,49 +188,8 @@ void TMainFrm::BitBtn4Click() { AboutFrm->exec(); }
 
 void TMainFrm::BitBtn5Click() { LinksFrm->exec(); }
 
-void TMainFrm::BitBtn6Click() {
-  if (OpenPrgDlg->exec() != QDialog::Accepted || OpenPrgDlg->selectedFiles().isEmpty()) return;
-  // The machine knows the file by its Windows path.
-  std::string path = machine_.WindowsPath(OpenPrgDlg->selectedFiles().first().toStdString());
-  form_.DefViewerEdt.Text = path + " \"%1\"";
-  form_.DefViewerEdt.Tag = 1;
-}
-
 void TMainFrm::FormKeyUp(int key) {
   if (key == Qt::Key_F1) help_(this, kHelpFile, HELP_FINDER, QString());
-}
-
-void TMainFrm::RegClick(QCheckBox* sender, bool checked) {
-  // The mark follows every change the user makes, by mouse or keyboard, so
-  // a change is never dropped and two changes cancel out.
-  engine::CheckBox& state = StateOf(sender);
-  state.Checked = checked;
-  state.Tag = 1 - state.Tag;
-  if (sender == ui.BootMultiChk) BootMultiChkClick();
-}
-
-void TMainFrm::RegKeyUp(QLineEdit* sender) { StateOf(sender).Tag = 1; }
-
-void TMainFrm::RegTextChanged(QLineEdit* sender, const QString& text) {
-  engine::Edit& state = StateOf(sender);
-  state.Text = text.toStdString();
-  state.Tag = 1;
-}
-
-void TMainFrm::MenuShowDelayTrkChange(int position) {
-  form_.MenuShowDelayTrk.Position = position;
-  form_.MenuShowDelayTrk.Tag = 1;
-}
-
-void TMainFrm::BootMultiChkClick() { engine::BootMultiChkClick(form_); }
-
-void TMainFrm::MinCacheTrkEnter() { form_.MinCacheTrk.Tag = 1; }
-
-void TMainFrm::MaxCacheTrkEnter() { form_.MaxCacheTrk.Tag = 1; }
-
-void TMainFrm::TTLCbxChange(int index) {
-  form_.TTLCbx.ItemIndex = index;
-  form_.TTLCbx.Tag = 1;
 }
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
@@ -266,14 +202,10 @@ bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
     if (!key->isAutoRepeat() && watched == receiver && receiver->window() == this) {
       Run([this, code = key->key()] { FormKeyUp(code); });
     }
-    if (!key->isAutoRepeat()) {
-      for (auto& [edit, state] : edits_) {
-        if (watched == edit) Run([this, e = edit] { RegKeyUp(e); });
-      }
+    // RegKeyUp: any key released in a settings edit marks it.
+    if (auto edit = keyUpEdits_.find(watched); edit != keyUpEdits_.end() && !key->isAutoRepeat()) {
+      Run([state = edit->second] { state->Tag = 1; });
     }
-  } else if (event->type() == QEvent::FocusIn) {
-    if (watched == ui.MinCacheTrk) Run([this] { MinCacheTrkEnter(); });
-    if (watched == ui.MaxCacheTrk) Run([this] { MaxCacheTrkEnter(); });
   }
   return QDialog::eventFilter(watched, event);
 }

@@ -2,24 +2,27 @@
 // The main window: six pages of settings and a column of buttons. The widgets
 // show the states of engine::MainForm; the cycle reads and writes those states
 // only, and every event handler runs through one wrapper (`Run`) that shows an
-// escaping error and then writes the registry to disk.
+// escaping error and then writes the machine's files to disk. The window binds
+// the settings controls of all pages from one table; each page has an adapter
+// of its own for the rest (pages/).
 
 #include <QDialog>
-#include <QPixmap>
 #include <functional>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "engine/cycle.h"
 #include "engine/main_form.h"
+#include "pages/page.h"
 #include "ui_TMainFrm.h"
 
-class QCheckBox;
 class QFileDialog;
 class QLineEdit;
-class QMenu;
-class QSlider;
 
 namespace frambul::ui {
+
+class TStartupPage;
 
 class TMainFrm : public QDialog {
   Q_OBJECT
@@ -36,41 +39,35 @@ class TMainFrm : public QDialog {
 
   const engine::MainForm& State() const { return form_; }
   QFileDialog* OpenPrgDlg = nullptr;
-  QMenu* StartUpMnu = nullptr;
-  std::vector<QPixmap> StartUpImgLst;
 
-  // Event handlers.
+  // Event handlers of the window itself.
   void FormCreate();
   void OkBtnClick();
   void BitBtn2Click();
   void BitBtn3Click();
   void BitBtn4Click();
   void BitBtn5Click();
-  void BitBtn6Click();
   void FormKeyUp(int key);
-  void RegClick(QCheckBox* sender, bool checked);
-  void RegKeyUp(QLineEdit* sender);
-  void RegTextChanged(QLineEdit* sender, const QString& text);
-  void MenuShowDelayTrkChange(int position);
-  void BootMultiChkClick();
-  void MinCacheTrkEnter();
-  void MaxCacheTrkEnter();
-  void TTLCbxChange(int index);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  // Runs one event handler: an error it raises is shown, and the registry is
-  // written to disk afterwards in any case, so that what was written before
-  // an error stays written. The widgets then show the states again.
+  // Runs one event handler: an error it raises is shown, and the machine's
+  // files are written to disk afterwards in any case, so that what was written
+  // before an error stays written. The widgets then show the states again.
   void Run(const std::function<void()>& handler);
-  void Bind();
+  // Binds every settings control of the table to its widget, found by name.
+  void BindSettingsControls();
+  void Bind(const char* name, engine::CheckBox& state);
+  void Bind(const char* name, engine::Edit& state);
+  void Bind(const char* name, engine::TrackBar& state);
+  void Bind(const char* name, engine::ComboBox& state);
+  template <class Widget>
+  Widget* Control(const char* name);
   void ShowStates();
-  void SizeStartUpColumns();
-  engine::CheckBox& StateOf(QCheckBox* box);
-  engine::Edit& StateOf(QLineEdit* edit);
+  QString ChooseProgram();
 
   Ui::TMainFrm ui;
   store::Machine& machine_;
@@ -78,9 +75,13 @@ class TMainFrm : public QDialog {
   engine::LoadApplyCycle cycle_;
   HelpCall help_;
   ErrorSink showError_;
-  std::vector<std::pair<QCheckBox*, engine::CheckBox engine::MainForm::*>> checks_;
-  std::vector<std::pair<QLineEdit*, engine::Edit engine::MainForm::*>> edits_;
-  std::vector<std::pair<QSlider*, engine::TrackBar engine::MainForm::*>> tracks_;
+  PageContext context_;
+  std::vector<std::unique_ptr<TPage>> pages_;
+  TStartupPage* startupPage_ = nullptr;
+  // How each settings control's widget shows its state.
+  std::vector<std::function<void()>> shows_;
+  // The settings edits, marked by any key released in them.
+  std::map<QObject*, engine::Edit*> keyUpEdits_;
 };
 
 }  // namespace frambul::ui

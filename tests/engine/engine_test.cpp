@@ -226,20 +226,23 @@ TEST(Tweaks, CleanUpRemovesALeftoverMouseKeyOnly) {
   }
 }
 
+// Each group holds exactly its controls, in the order its test reads them,
+// and one mark alone changes its own group only.
 TEST(ChangeMarks, EachGroupIsChangedByEveryOneOfItsOwnMarksAlone) {
   MainForm f;
-  int* const marks[] = {
-      // the tweaks group, then the boot group
-      &f.ShortCutChk.Tag, &f.TailNumChk.Tag,       &f.PasswChk.Tag,     &f.DblClckChk.Tag,      &f.BMPChk.Tag,
-      &f.RecycleEdt.Tag,  &f.MenuShowDelayTrk.Tag, &f.WinInstEdt.Tag,   &f.DefViewerEdt.Tag,    &f.MinCacheTrk.Tag,
-      &f.MaxCacheTrk.Tag, &f.MTUEdt.Tag,           &f.RWINEdt.Tag,      &f.TTLCbx.Tag,          &f.LogoChk.Tag,
-      &f.NetworkChk.Tag,  &f.AutoScanChk.Tag,      &f.BootMultiChk.Tag, &f.BootGUIChk.Tag,      &f.BootWinChk.Tag,
-      &f.BootMenuChk.Tag, &f.BootKeysChk.Tag,      &f.DblSpaceChk.Tag,  &f.DoubleBufferChk.Tag, &f.BootDelayEdt.Tag};
-  for (size_t i = 0; i < std::size(marks); ++i) {
-    *marks[i] = 1;
-    EXPECT_TRUE(TweaksChanged(f) == (i < 14) && BootChanged(f) == (i >= 14)) << "mark " << i;
-    *marks[i] = 0;
-  }
+  std::string groups[2];
+  ForEachSettingsControl(f, [&](const char* name, Group group, auto& control) {
+    groups[group == Group::Boot] += std::string(name) + " ";
+    control.Tag = 1;
+    EXPECT_TRUE(TweaksChanged(f) == (group == Group::Tweaks) && BootChanged(f) == (group == Group::Boot)) << name;
+    control.Tag = 0;
+  });
+  EXPECT_EQ(groups[0],
+            "ShortCutChk TailNumChk PasswChk DblClckChk BMPChk RecycleEdt MenuShowDelayTrk WinInstEdt DefViewerEdt "
+            "MinCacheTrk MaxCacheTrk MTUEdt RWINEdt TTLCbx ");
+  EXPECT_EQ(groups[1],
+            "LogoChk NetworkChk AutoScanChk BootMultiChk BootGUIChk BootWinChk BootMenuChk BootKeysChk DblSpaceChk "
+            "DoubleBufferChk BootDelayEdt ");
 }
 
 const std::string kHead = "[Options]\r\nWinVer=4.10.2222\r\n", kEnd = ";\r\n[Paths]\r\nWinDir=C:\\WINDOWS\r\n";
