@@ -15,56 +15,14 @@
 #include "error_display.h"
 #include "program.h"
 #include "support/temp_prefix.h"
+#include "support/window_session.h"
 
 using frambul::engine::BootChanged;
 using frambul::engine::TweaksChanged;
 using frambul::test::ReadFile;
 namespace ui = frambul::ui;
 
-namespace {
-
-// A copy of the sample machine, `from` replaced by `to` in its system.reg,
-// and the window open on it.
-struct Session {
-  explicit Session(const std::string& from = "", const std::string& to = "") {
-    std::string copy = FRAMBUL_SOURCE_DIR "/scripts/make-sample-prefix.sh " + file("") + " >/dev/null";
-    if (std::system(copy.c_str()) != 0) qFatal("cannot copy the sample machine");
-    std::string reg = systemReg();
-    if (!from.empty()) frambul::test::WriteFile(file("system.reg"), reg.replace(reg.find(from), from.size(), to));
-    machine = std::make_unique<frambul::store::Machine>(file(""));
-    frm = std::make_unique<ui::TMainFrm>(
-        *machine,
-        [this](QWidget*, const QString&, unsigned command, const QString& data) {
-          helpCalls << QString::number(command) + " " + data;
-          return helpWorks;
-        },
-        [this](QWidget*, const QString& message) { errors << ui::WithFullStop(message); });
-    frm->show();
-    if (!QTest::qWaitForWindowExposed(frm.get())) qFatal("window not shown");
-  }
-  std::string file(const std::string& relative) const { return dir.path().toStdString() + "/prefix/" + relative; }
-  std::string systemReg() const { return ReadFile(file("system.reg")); }
-  bool inSystemReg(const std::string& text) const { return systemReg().find(text) != std::string::npos; }
-  std::string bootFile() const { return ReadFile(file("drive_c/MSDOS.SYS")); }
-  // Read-only 1, hidden 2, system 4; Wine reports archive for every file.
-  int bootAttributes() const { return frambul::store::GetAttributes(*machine, "C:\\MSDOS.SYS") & 7; }
-  template <class T>
-  T* find(const char* name) const {
-    return frm->findChild<T*>(name);
-  }
-  void page(const char* name) const { find<QTabWidget>("PageControl1")->setCurrentWidget(find<QWidget>(name)); }
-  // A click at the left end, where a check box has its square.
-  void click(const char* name) const { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton, {}, QPoint(6, 8)); }
-
-  QTemporaryDir dir;
-  std::unique_ptr<frambul::store::Machine> machine;
-  std::unique_ptr<ui::TMainFrm> frm;
-  QStringList helpCalls;  // each help command's number and its data
-  bool helpWorks = true;
-  QStringList errors;
-};
-
-}  // namespace
+using Session = frambul::test::WindowSession;
 
 class MainFrmTest : public QObject {
   Q_OBJECT
