@@ -3,6 +3,9 @@
 #include "engine/boot_options.h"
 #include "engine/store/files.h"
 #include "engine/tweaks.h"
+#include "tuning/disk_cache.h"
+#include "tuning/tcpip.h"
+#include "uninstall/uninstall_list.h"
 
 namespace frambul::engine {
 
@@ -22,7 +25,9 @@ void LoadApplyCycle::FormCreate() {
   registry_ = std::make_unique<store::TRegistry>(machine_);
   CleanUpLeftovers(*registry_);
   LoadTweaks(*registry_, form_);
-  // Disk cache limits, TCP/IP values and the uninstall list load here.
+  tuning::LoadDiskCache(machine_, form_);
+  tuning::LoadTcpIp(*registry_, form_);
+  uninstall::LoadUninstallList(*registry_, form_);
   LoadBootOptions(*bootFile_, form_);
   // The startup list loads here, and last opens Win.Ini for its save.
   winIni_ = std::make_unique<store::TIniFile>(machine_, "Win.Ini");
@@ -39,7 +44,8 @@ void LoadApplyCycle::OkBtnClick() {
   if (!registry_) registry_ = std::make_unique<store::TRegistry>(machine_);
   if (TweaksChanged(form_)) {
     ApplyTweaks(*registry_, form_);
-    // Disk cache limits and TCP/IP values are written here.
+    tuning::ApplyDiskCache(machine_, form_);
+    tuning::ApplyTcpIp(*registry_, form_);
   }
   // The startup list is saved here.
   // The registry reaches the disk before the window may close: a failed

@@ -97,8 +97,10 @@ struct MainForm {
   FRAMBUL_SETTINGS_CONTROLS(FRAMBUL_DECLARE_CONTROL)
 #undef FRAMBUL_DECLARE_CONTROL
 
-  // Useful page: the cache sizes beside the sliders.
+  // Useful page: the cache sizes beside the sliders, in megabytes written
+  // with the decimal separator of the user's locale, which the window sets.
   Label MinLbl{"Авто"}, MaxLbl{"Авто"};
+  std::string DecimalSeparator = ".";
   // Network page: the subkey of the first TCP/IP binding, empty until found.
   std::string NetTransKey;
   // Uninstall page: one line per entry, and the entries' key names, made by

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/steps.h"
 #include "engine/store/errors.h"
 #include "engine/store/integer.h"
 #include "engine/store/text.h"
@@ -29,40 +30,12 @@ constexpr std::string_view kAllShell = "\\Software\\Classes\\*\\Shell";
 constexpr std::string_view kViewerVerb = "\\Software\\Classes\\*\\Shell\\1DE";
 constexpr std::string_view kViewerCommand = "\\Software\\Classes\\*\\Shell\\1DE\\Command";
 
-// Opens a key, creating what is missing. When even that fails no key stays
-// open, so the write that follows fails loudly instead of landing in the key
-// opened before.
-void OpenOrCreate(TRegistry& registry, std::string_view path) {
-  if (!registry.OpenPath(path, true)) registry.CloseKey();
-}
-
 // Removes `path` when it holds no values and no subkeys; false when it stays.
 bool RemoveIfEmpty(TRegistry& registry, std::string_view path) {
   store::TRegKeyInfo info;
   if (!registry.OpenPath(path, false) || !registry.QueryKeyCounts(info)) return false;
   if (info.NumValues != 0 || info.NumSubKeys != 0) return false;
   return registry.RemoveKey(path);
-}
-
-// Reads one setting from its key; a key that cannot be opened disables the
-// control. Either way the load has been through the control.
-template <class Control, class Read>
-void LoadFrom(TRegistry& registry, std::string_view key, bool mayCreate, Control& control, Read read) {
-  if (registry.OpenPath(key, mayCreate)) {
-    read();
-  } else {
-    control.Enabled = false;
-  }
-  control.Loaded = true;
-}
-
-// A guarded read: when the store fails, the control keeps what it showed.
-template <class Read>
-void Guarded(Read read) {
-  try {
-    read();
-  } catch (const store::EStoreError&) {
-  }
 }
 
 void ApplyShortcutArrows(TRegistry& registry, const CheckBox& box) {

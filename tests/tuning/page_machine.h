@@ -1,0 +1,99 @@
+#pragma once
+// A small machine for the tests of the network, cache and uninstall pages: the
+// registry of a test prefix plus the keys of each case and a SYSTEM.INI, with
+// the window's cycle on it, loaded as the window loads it.
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <optional>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/cycle.h"
+#include "engine/store/errors.h"
+#include "support/temp_prefix.h"
+
+namespace frambul::test {
+
+// Each key, spelled with single backslashes, with its value lines.
+using Keys = std::vector<std::pair<std::string, std::string>>;
+
+// A link to "X", a key that does not exist: it can be neither opened nor created.
+inline const std::string kBrokenLink = "#link\n\"SymbolicLinkValue\"=hex(6):58,00";
+
+inline std::string Doubled(const std::string& path) { return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)"); }
+
+inline std::string SystemReg(const Keys& keys) {
+  std::string text(TempPrefix::DefaultSystemReg());
+  for (const auto& [path, values] : keys) {
+    text += "\n[" + Doubled(path) + "] 946684800\n#time=1bf53eb256d4000\n" + values + (values.empty() ? "" : "\n");
+  }
+  return text;
+}
+
+struct PageMachine {
+  // A Russian machine: the sizes in megabytes are written with a comma.
+  explicit PageMachine(const Keys& keys, const std::string& systemIni = "")
+      : prefix(SystemReg(keys)), machine(prefix.path(), store::MachineOptions{nullptr, FixedClock}), cycle(machine, form) {
+    if (!systemIni.empty()) WriteFile(IniPath(), systemIni);
+    form.DecimalSeparator = ",";
+    loadError = Run([this] { cycle.FormCreate(); });
+  }
+
+  // Runs one handler as the window does: an error ends it, and the machine is
+  // written to disk afterwards. Gives the error's text.
+  std::string Run(const std::function<void()>& handler) {
+    std::string error;
+    try {
+      handler();
+    } catch (const store::EStoreError& e) {
+      error = e.what();
+    }
+    try {
+      machine.Flush();
+    } catch (const store::EStoreError& e) {
+      if (error.empty()) error = e.what();
+    }
+    return error;
+  }
+  // OK with the tweaks group marked by the MTU's edit.
+  std::string Ok() {
+    form.MTUEdt.Tag = 1;
+    return Run([this] { cycle.OkBtnClick(); });
+  }
+
+  std::string IniPath() const { return prefix.file("drive_c/WINDOWS/SYSTEM.INI"); }
+  std::string SystemIni() const { return ReadFile(IniPath()); }
+  std::string Registry() const { return ReadFile(prefix.file("system.reg")) + "\n"; }
+  // Where the line of a key starting with `head` is in the file, found without
+  // regard to case: the apply creates keys in its own spelling.
+  size_t Find(const std::string& head) const {
+    const std::string text = Registry();
+    auto same = [](char a, char b) { return std::tolower(a) == std::tolower(b); };
+    return std::search(text.begin(), text.end(), head.begin(), head.end(), same) - text.begin();
+  }
+  // True when the file holds the key or a key below it.
+  bool HasKey(const std::string& path) const { return Find("\n[" + Doubled(path) + "]") != Registry().size() ||
+                                                        Find("\n[" + Doubled(path) + "\\\\") != Registry().size(); }
+  // The value lines of the key, or nothing when the file has no such key.
+  std::optional<std::string> Values(const std::string& path) const {
+    const std::string text = Registry();
+    size_t at = Find("\n[" + Doubled(path) + "]");
+    if (at == text.size()) return std::nullopt;
+    at = text.find('\n', at + 1);
+    while (text[at + 1] == '#') at = text.find('\n', at + 1);  // the key's time, a link's mark
+    size_t end = text.find("\n\n", at);
+    return end == at ? "" : text.substr(at + 1, end - at - 1);
+  }
+
+  TempPrefix prefix;
+  store::Machine machine;
+  engine::MainForm form;
+  engine::LoadApplyCycle cycle;
+  std::string loadError;
+};
+
+}  // namespace frambul::test

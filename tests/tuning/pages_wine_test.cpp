@@ -1,0 +1,97 @@
+// Against a prefix that Wine 8 made (where Wine is installed; skipped elsewhere):
+// Wine's own "reg" reads the network values that OK wrote and no longer sees
+// the uninstall entries that a removal took, and system.ini keeps every other
+// line.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "engine/cycle.h"
+#include "support/temp_prefix.h"
+#include "support/wine_tools.h"
+#include "tuning/disk_cache.h"
+#include "tuning/tcpip.h"
+#include "uninstall/uninstall_list.h"
+
+namespace frambul::tuning {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+const std::string kUninstall = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+TEST(RealWine, WineReadsWhatOkAndARemovalWrote) {
+  const test::WineTools tools = test::FindWine();
+  if (!tools) GTEST_SKIP() << "no Wine";
+  test::TempPrefix temp;
+  const std::string prefix = temp.file("wine");
+  // Each command waits for the server to end, which frees the prefix again.
+  auto wine = [&](const std::string& command) {
+    std::string out = test::Wine(prefix, tools.wine + " " + command);
+    test::Wine(prefix, tools.server + " -w");
+    return out;
+  };
+  std::shared_ptr<void> stopServerAtEnd(nullptr, [&](void*) { test::Wine(prefix, tools.server + " -k"); });
+  wine("wineboot -i");
+
+  // A fresh prefix has no binding and no uninstall entries: give it some.
+  std::string systemIni;
+  {
+    store::Machine machine(prefix);
+    systemIni = machine.HostPath("System.Ini");
+    store::TRegistry reg(machine);
+    reg.SetCurrentRoot(store::RootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenPath("\\System\\CurrentControlSet\\Services\\Class\\NetTrans\\0000", true));
+    reg.WriteText("DriverDesc", "TCP/IP");
+    for (const char* name : {"Old\\Parts", "Old", "Kept"}) {
+      ASSERT_TRUE(reg.OpenPath(kUninstall + "\\" + name, true));
+      reg.WriteText("DisplayName", name);
+    }
+    machine.Flush();
+  }
+  const std::string ini = test::ReadFile(systemIni);
+
+  // The removal reaches the disk without OK: here Cancel follows.
+  {
+    store::Machine machine(prefix);
+    engine::MainForm form;
+    engine::LoadApplyCycle cycle(machine, form);
+    cycle.FormCreate();
+    ASSERT_EQ(form.UninstallLst.Items, (std::vector<std::string>{"Kept", "Old"}));
+    form.UninstallLst.Selected = {false, true};
+    uninstall::BitBtn7Click(*cycle.Registry(), form);
+    machine.Flush();
+    cycle.BitBtn2Click();
+  }
+  const std::string entries = wine("reg query 'HKLM" + kUninstall + "' /s");
+  EXPECT_THAT(entries, HasSubstr("\\Uninstall\\Kept"));
+  EXPECT_THAT(entries, Not(HasSubstr("\\Uninstall\\Old")));
+
+  {
+    store::Machine machine(prefix);
+    engine::MainForm form;
+    engine::LoadApplyCycle cycle(machine, form);
+    cycle.FormCreate();
+    ASSERT_EQ(form.NetTransKey + " " + form.MTUEdt.Text + " " + form.RWINEdt.Text, "0000 1500 5840");
+    form.MTUEdt.Text = "1400";
+    form.RWINEdt.Text = "5440";
+    TTLCbxChange(form, 1);
+    SetCachePosition(form, form.MaxCacheTrk, 20);
+    SetCachePosition(form, form.MinCacheTrk, 3);
+    cycle.OkBtnClick();
+    machine.Flush();
+  }
+  EXPECT_THAT(wine("reg query 'HKLM\\System\\CurrentControlSet\\Services\\Class\\NetTrans\\0000' /v MaxMTU"),
+              HasSubstr("MaxMTU    REG_SZ    1400"));
+  const std::string stack = wine("reg query 'HKLM\\System\\CurrentControlSet\\Services\\VxD\\MSTCP'");
+  EXPECT_THAT(stack, HasSubstr("DefaultRcvWindow    REG_SZ    5440"));
+  EXPECT_THAT(stack, HasSubstr("DefaultTTL    REG_SZ    64"));
+  EXPECT_EQ(test::ReadFile(systemIni), ini + "\r\n[VCache]\r\nMinFileCache=1536\r\nMaxFileCache=10240\r\n");
+}
+
+}  // namespace
+}  // namespace frambul::tuning
