@@ -1,0 +1,366 @@
+// The startup list on small machines written by each case: what the load shows
+// of the four sources, the user's operations and the menu, and what OK leaves
+// in the hives, "WIN.INI" and the Startup folder's attributes.
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "startup/menu.h"
+#include "startup/sources.h"
+#include "support/temp_prefix.h"
+
+namespace frambul::startup {
+namespace {
+
+using Keys = std::vector<std::pair<std::string, std::string>>;  // key path as the hive spells it, value lines
+using Source = StartupSource;
+
+const std::string kRun = R"(Software\\Microsoft\\Windows\\CurrentVersion\\Run)", kRunOff = kRun + "-";
+const std::string kShell = R"(Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders)";
+const std::string kFolderValue = R"("Startup"="C:\\WINDOWS\\Start Menu\\Programs\\StartUp")";
+const std::string kFolder = "drive_c/WINDOWS/Start Menu/Programs/StartUp/";
+const std::string kBrokenLink = "#link\n\"SymbolicLinkValue\"=hex(6):58,00";  // to "X", which does not exist
+
+std::string HiveText(const std::string& root, Keys keys) {
+  std::string text = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\" + root + "\n\n#arch=win32\n";
+  for (const auto& [path, values] : keys) text += "\n[" + path + "] 946684800\n#time=1bf53eb256d4000\n" + values + "\n";
+  return text;
+}
+
+// A Windows 98 machine (code page 1251) with the given keys, WIN.INI and Startup
+// folder files; a file's prefix sets its attributes: "h:" hidden, "s:" system,
+// "r:" read-only, "d:" a sub-folder. Handlers run as the window runs them: an
+// error ends one, and the files are written afterwards.
+struct Prefix {
+  Prefix(Keys system, Keys user, const std::string& winIniText = "", const std::vector<std::string>& files = {})
+      : temp((system.emplace_back(R"(System\\CurrentControlSet\\Control\\Nls\\CodePage)", R"("ACP"="1251")"),
+              HiveText("Machine", system)),
+             HiveText("User\\\\S-1-5-21-0-0-0-1000", user)) {
+    test::WriteFile(temp.file("drive_c/WINDOWS/WIN.INI"), winIniText);
+    std::filesystem::create_directories(temp.file(kFolder));
+    for (const std::string& f : files) {
+      const std::string path = temp.file(kFolder + f.substr(f[1] == ':' ? 2 : 0));
+      if (f.starts_with("d:")) std::filesystem::create_directory(path);
+      else test::WriteFile(path, "shortcut");
+      if (f.starts_with("h:") || f.starts_with("s:")) ::setxattr(path.c_str(), "user.DOSATTRIB", f[0] == 'h' ? "0x2" : "0x4", 3, 0);
+      if (f.starts_with("r:")) ::chmod(path.c_str(), 0444);
+    }
+  }
+  std::string Run(const std::function<void()>& handler) {
+    std::string error;
+    try {
+      handler();
+    } catch (const store::EStoreError& e) {
+      error = e.what();
+    }
+    machine.Flush();
+    return error;
+  }
+  std::string Load() { return Run([&] { LoadStartupList(reg, machine, list, winIni); }); }
+  std::string Save() { return Run([&] { SaveStartupList(reg, machine, winIni.get(), list); }); }
+  std::string File(const std::string& name) const { return test::ReadFile(temp.file(name)); }
+  // Every file the save step may touch, attributes of the folder's files included.
+  std::string Files() const {
+    std::string all = File("system.reg") + File("user.reg") + File("drive_c/WINDOWS/WIN.INI");
+    for (const auto& f : std::filesystem::directory_iterator(temp.file(kFolder))) all += Attributes(f.path());
+    return all;
+  }
+  // The value lines of a key in a hive file, "none" without the key.
+  std::string Values(const std::string& hive, const std::string& key) const {
+    const std::string text = File(hive) + "\n";
+    size_t at = text.find("\n[" + key + "]");
+    if (at == std::string::npos) return "none";
+    at = text.find('\n', at + 1);
+    while (text[at + 1] == '#') at = text.find('\n', at + 1);
+    return text.substr(at + 1, text.find("\n\n", at) - at - 1);
+  }
+  // The stored DOS attributes of a file, as "0x2 ro".
+  static std::string Attributes(const std::string& path) {
+    char bits[8] = {};
+    struct stat st {};
+    ::getxattr(path.c_str(), "user.DOSATTRIB", bits, sizeof bits - 1);
+    return bits + std::string(::stat(path.c_str(), &st) == 0 && !(st.st_mode & 0222) ? " ro" : "");
+  }
+
+  test::TempPrefix temp;
+  store::Machine machine{temp.path(), store::MachineOptions{nullptr, test::FixedClock}};
+  store::TRegistry reg{machine};
+  StartupList list;
+  std::unique_ptr<store::TIniFile> winIni;
+};
+
+// The rows as the list shows them: name, state, source, command line, picture.
+std::string Rows(const StartupList& list) {
+  std::string rows;
+  for (const StartupEntry& e : list.Entries())
+    rows += e.Name + "|" + std::string(e.State()) + "|" + std::string(SourceText(e.Source)) + "|" + e.CommandLine +
+            "|" + std::to_string(e.Picture()) + "\n";
+  return rows;
+}
+
+TEST(Load, ListsTheFourSourcesInOrder) {
+  Prefix p({{kRun, "\"App\"=\"C:\\\\APP.EXE\"\n\"Both\"=\"B.EXE\""}, {kRunOff, R"("Both"="B.EXE -x")"}},
+           {{kRun, "\"Clock\"=str(2):\"%windir%\\\\CLOCK.EXE\"\n\"Пусто\"=\"\""},
+            {kRunOff, R"("Off"="C:\\OFF.EXE")"},
+            {kShell, kFolderValue}},
+           "[windows]\r\nload=A.EXE B.EXE\r\nrun=C:\\TOOLS\\CLOCK\r\nrun-=D,E.EXE\tF.EXE  G \r\n",
+           {"b.lnk", "h:Hidden.lnk", "r:A.B.lnk", "s:Sys.lnk", "d:Sub"});
+  EXPECT_EQ(p.Load(), "");
+  EXPECT_EQ(Rows(p.list),
+            "App|Да|Реестр (Общий)|C:\\APP.EXE|0\nBoth|Да|Реестр (Общий)|B.EXE|0\nBoth|Нет|Реестр (Общий)|B.EXE -x|1\n"
+            "Clock|Да|Реестр (Личный)|%windir%\\CLOCK.EXE|0\nПусто|Да|Реестр (Личный)||0\n"
+            "Off|Нет|Реестр (Личный)|C:\\OFF.EXE|1\nA.B|Да|Меню|A.B.lnk|0\nHidden|Нет|Меню|Hidden.lnk|1\n"
+            "Sys|Да|Меню|Sys.lnk|0\nb|Да|Меню|b.lnk|0\nA|Да|Win.Ini|A.EXE|0\nB|Да|Win.Ini|B.EXE|0\n"
+            "CLOCK|Да|Win.Ini|C:\\TOOLS\\CLOCK|0\nD,E.EXE\tF|Нет|Win.Ini|D,E.EXE\tF.EXE|1\nG|Нет|Win.Ini|G|1\n");
+  EXPECT_TRUE(p.list.Complete() && p.list.PageEnabled() && p.winIni);
+}
+
+TEST(Load, ProgramTitleAndWinIniTokens) {
+  for (auto [path, title] : {std::pair{"C:\\TOOLS\\CLOCK.EXE", "CLOCK"}, {"A.B.EXE", "A.B"}, {"C:\\TOOLS\\CLOCK", "CLOCK"},
+                             {"Clock.lnk", "Clock"}, {"D:PROG.COM", "PROG"}, {"C:\\A.DIR\\PROG", "PROG"}, {"", ""}})
+    EXPECT_EQ(ProgramTitle(path), title) << path;
+  for (auto [text, rows] : {std::pair{"", ""}, {"A.EXE B.EXE", "A.EXE|B.EXE|"}, {"A.EXE ", "A.EXE|"},
+                            {" A,B.EXE\tC  D ", "A,B.EXE\tC|D|"}}) {
+    StartupList list;
+    AddWinIniEntries(list, text, false);
+    std::string got;
+    for (const StartupEntry& e : list.Entries()) got += e.CommandLine + (e.Enabled ? "+" : "") + "|";
+    EXPECT_EQ(got, rows) << '"' << text << '"';
+  }
+}
+
+// Missing keys and folders: the page is disabled only without Shell Folders;
+// an empty folder value never lists the root of the drive.
+TEST(Load, MissingKeysAndFoldersGiveNoEntries) {
+  const std::string winIni = "[windows]\r\nrun=W.EXE\r\n";
+  const std::tuple<Keys, Keys, std::string, bool> cases[] = {
+      {{{kRunOff, R"("M"="M.EXE")"}}, {{kRun, R"("U"="U.EXE")"}, {kShell, kFolderValue}},
+       "U|Да|Реестр (Личный)|U.EXE|0\nF|Да|Меню|F.lnk|0\n", true},
+      {{{kRun, R"("M"="M.EXE")"}}, {}, "M|Да|Реестр (Общий)|M.EXE|0\n", false},
+      {{}, {{kShell, R"("Startup"="")"}}, "", true},
+      {{}, {{kShell, R"("Startup"="C:\\NOWHERE")"}}, "", true},
+  };
+  for (const auto& [system, user, rows, enabled] : cases) {
+    Prefix p(system, user, winIni, {"F.lnk"});
+    test::WriteFile(p.temp.file("drive_c/AUTOEXEC.BAT"), "");
+    EXPECT_EQ(p.Load(), "");
+    EXPECT_EQ(Rows(p.list), rows + "W|Да|Win.Ini|W.EXE|0\n") << rows;
+    EXPECT_EQ(p.list.PageEnabled(), enabled) << rows;
+  }
+}
+
+// A load ended by an error keeps what it read, disables the page and leaves the
+// save nothing to write: entries it never read are not removed.
+TEST(Load, AnUnfinishedLoadDisablesThePageAndTheSaveWritesNothing) {
+  const std::string longList = "[windows]\r\nload=" + std::string(2100, 'X') + "\r\n";
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"\"A\"=\"A.EXE\"\n\"B\"=dword:00000001", "[windows]\r\nrun=W.EXE\r\n", "Invalid data type for 'B'"},
+      {R"("A"="A.EXE")", longList, "Список «Load» раздела [Windows] файла «Win.Ini» длиннее 2046 знаков"},
+  };
+  for (const auto& [run, winIni, error] : cases) {
+    Prefix p({{kRun, run}}, {{kShell, kFolderValue}}, winIni, {"h:F.lnk"});
+    const std::string before = p.Files();
+    EXPECT_TRUE(p.Load().starts_with(error)) << error;
+    EXPECT_TRUE(p.list.size() >= 1 && !p.list.Complete() && !p.list.PageEnabled());
+    p.list.Toggle(0);
+    EXPECT_EQ(p.Save(), "");
+    EXPECT_EQ(p.Files(), before);
+  }
+}
+
+TEST(Operations, EachChangesItsRowOnlyAndRefusesWhatWinIniCannotKeep) {
+  using K = RowChange::Kind;
+  StartupList list;
+  for (StartupEntry e : {StartupEntry{"R", true, Source::Common, "C:\\R.EXE"}, {"W", true, Source::WinIni, "W.EXE"},
+                         {"F", false, Source::Menu, "F.lnk"}})
+    list.Append(e);
+  for (int none : {-1, 3}) {
+    EXPECT_EQ(list.Toggle(none), RowChange{});
+    EXPECT_EQ(list.Remove(none), RowChange{});
+    EXPECT_EQ(list.SetSource(none, Source::Personal), RowChange{});
+    EXPECT_EQ(list.SetCommandLine(none, "X"), RowChange{});
+    EXPECT_EQ(list.Rename(none, "X"), RowChange{});
+  }
+  const std::string start = Rows(list);
+  EXPECT_EQ(list.Toggle(0), (RowChange{K::Changed, 0}));
+  EXPECT_EQ(Rows(list), "R|Нет|Реестр (Общий)|C:\\R.EXE|1\n" + start.substr(start.find('\n') + 1));
+  list.Toggle(0);
+  EXPECT_EQ(Rows(list), start);
+  EXPECT_EQ(list.SetSource(0, Source::Personal), (RowChange{K::Changed, 0}));
+  EXPECT_EQ(list.Add("C:\\Program Files\\App\\NEW.EXE"), (RowChange{K::Appended, 3}));
+  EXPECT_THROW(list.SetSource(3, Source::WinIni), ERefused);
+  EXPECT_THROW(list.SetCommandLine(1, "C:\\A B.EXE"), ERefused);
+  EXPECT_THROW(list.SetCommandLine(1, ""), ERefused);
+  EXPECT_EQ(list.SetCommandLine(1, "C:\\Z.EXE"), (RowChange{K::Changed, 1}));
+  EXPECT_EQ(list.SetCommandLine(3, "C:\\A B.EXE"), (RowChange{K::Changed, 3}));  // the registry keeps spaces
+  EXPECT_EQ(list.SetSource(0, Source::WinIni), (RowChange{K::Changed, 0}));
+  EXPECT_EQ(list.CanRename(0) + 2 * list.CanRename(2) + 4 * list.CanRename(3), 4);
+  EXPECT_EQ(list.Rename(3, "Новое"), (RowChange{K::Changed, 3}));
+  EXPECT_EQ(list.Rename(0, "X"), RowChange{});
+  EXPECT_EQ(Rows(list), "R|Да|Win.Ini|C:\\R.EXE|0\nW|Да|Win.Ini|C:\\Z.EXE|0\nF|Нет|Меню|F.lnk|1\n"
+                        "Новое|Да|Реестр (Общий)|C:\\A B.EXE|0\n");
+  // Only a mouse press moves the buttons; removing a folder entry toggles it.
+  EXPECT_FALSE(list.DelBtnEnabled() || list.ComBtnEnabled());
+  list.MouseDown(2);
+  EXPECT_FALSE(list.DelBtnEnabled() || list.ComBtnEnabled());
+  list.MouseDown(1);
+  EXPECT_TRUE(list.DelBtnEnabled() && list.ComBtnEnabled());
+  EXPECT_EQ(list.Remove(2), (RowChange{K::Changed, 2}));
+  EXPECT_EQ(list.Remove(1), (RowChange{K::Removed, 1}));
+  EXPECT_EQ(Rows(list), "R|Да|Win.Ini|C:\\R.EXE|0\nF|Да|Меню|F.lnk|0\nНовое|Да|Реестр (Общий)|C:\\A B.EXE|0\n");
+  EXPECT_TRUE(list.DelBtnEnabled() && list.ComBtnEnabled());
+  list.MouseDown(-1);
+  EXPECT_FALSE(list.DelBtnEnabled() || list.ComBtnEnabled());
+}
+
+// The menu's states, written as one letter per item in menu order: "-" disabled,
+// "e" enabled, "C" enabled and checked, "c" disabled and checked.
+std::string Menu(const StartUpMenuState& m) {
+  std::string s;
+  for (const MenuItemState& i : {m.N1, m.N2, m.RegMnuItem, m.RegPersMnuItem, m.WinIniMnuItem, m.N5, m.AddMnuItem,
+                                 m.DelMnuItem, m.N3, m.RenameMnuItem, m.ComMnuItem})
+    s += i.Enabled ? (i.Checked ? 'C' : 'e') : (i.Checked ? 'c' : '-');
+  return s;
+}
+
+TEST(Menu, ItemsFollowTheSelectedEntryAndFolderEntriesKeepTheChecks) {
+  const StartupEntry entries[] = {{"", true, Source::Common, ""}, {"", false, Source::Personal, ""},
+                                  {"", true, Source::WinIni, ""}, {"", false, Source::Menu, ""}};
+  const StartUpMenuState start;
+  EXPECT_EQ(Menu(start), "eeCeeeeeeee");
+  EXPECT_EQ(Menu(StartUpMnuPopup(nullptr, start)), "--c---e----");
+  EXPECT_EQ(Menu(StartUpMnuPopup(&entries[0], start)), "CeCeeeeeeee");
+  EXPECT_EQ(Menu(StartUpMnuPopup(&entries[1], start)), "eeeCeeeeeee");
+  const StartUpMenuState winIni = StartUpMnuPopup(&entries[2], start);
+  EXPECT_EQ(Menu(winIni), "CeeeCeeee-e");
+  EXPECT_EQ(Menu(StartUpMnuPopup(&entries[3], winIni)), "ee--cee-e--");
+  EXPECT_EQ(Menu(StartUpMnuPopup(nullptr, winIni)), "c---c-e----");
+}
+
+TEST(Save, OkRewritesEachSourceFromTheListAndASecondOkChangesNothing) {
+  Prefix p({{kRun, "\"Keep\"=\"K.EXE\"\n\"Old\"=\"O.EXE\""}},
+           {{kRun, "\"Clock\"=str(2):\"%windir%\\\\CLOCK.EXE\"\n\"Gone\"=\"G.EXE\"\n\"Name\"=\"N.EXE\""},
+            {kRunOff, R"("Off"="OFF.EXE")"},
+            {kShell, kFolderValue}},
+           "; c\r\n[windows]\r\nload=A.EXE B.EXE\r\nrun=C.EXE\r\nNullPort=None\r\n\r\n[Desktop]\r\nX=1\r\n",
+           {"h:Show.lnk", "Hide.lnk", "r:RO.lnk", "s:Sys.lnk"});
+  ASSERT_EQ(p.Load(), "");
+  StartupList& l = p.list;  // Keep Old Clock Gone Name Off Hide RO Show Sys A B C
+  l.Toggle(1);
+  l.Rename(4, "name2");
+  l.Remove(3);
+  l.SetSource(10, Source::Personal);
+  l.Toggle(11);
+  l.Toggle(5);
+  l.Toggle(7);
+  l.Add("C:\\NEW.EXE");
+  l.SetSource(l.Add("D.EXE").row, Source::WinIni);
+  EXPECT_EQ(p.Save(), "");
+  EXPECT_EQ(p.Values("system.reg", kRun), "\"Keep\"=\"K.EXE\"\n\"NEW\"=\"C:\\\\NEW.EXE\"");
+  EXPECT_EQ(p.Values("system.reg", kRunOff), R"("Old"="O.EXE")");
+  EXPECT_EQ(p.Values("user.reg", kRun), "\"B\"=\"B.EXE\"\n\"Clock\"=\"%windir%\\\\CLOCK.EXE\"\n\"name2\"=\"N.EXE\"");
+  EXPECT_EQ(p.Values("user.reg", kRunOff), R"("Off"="OFF.EXE")");
+  EXPECT_EQ(p.File("drive_c/WINDOWS/WIN.INI"),
+            "; c\r\n[windows]\r\nload=\r\nrun=A.EXE D.EXE \r\nNullPort=None\r\nRun-=C.EXE \r\n\r\n[Desktop]\r\nX=1\r\n");
+  std::string attributes;
+  for (const char* f : {"Hide.lnk", "RO.lnk", "Show.lnk", "Sys.lnk"}) attributes += Prefix::Attributes(p.temp.file(kFolder + f)) + "|";
+  EXPECT_EQ(attributes, "0x2||||");
+  const std::string saved = p.Files();
+  EXPECT_EQ(p.Load(), "");
+  EXPECT_EQ(p.Save(), "");
+  EXPECT_EQ(p.Files(), saved);
+}
+
+// On a machine that maps [windows] of Win.Ini to the registry, as Wine's do,
+// the lists are read and written there; the file is not touched.
+TEST(Save, MappedWinIniListsLiveInTheRegistry) {
+  const std::string windows = R"(Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows)";
+  Prefix p({{R"(Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\win.ini)",
+             R"("windows"="USR:Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows")"}},
+           {{windows, R"("Load"="A.EXE")"}}, "[windows]\r\nload=FILE.EXE\r\n");
+  EXPECT_EQ(p.Load(), "");
+  EXPECT_EQ(Rows(p.list), "A|Да|Win.Ini|A.EXE|0\n");
+  p.list.Toggle(0);
+  EXPECT_EQ(p.Save(), "");
+  EXPECT_EQ(p.Values("user.reg", windows), "\"Load\"=\"\"\n\"Run\"=\"\"\n\"Run-\"=\"A.EXE \"");
+  EXPECT_EQ(p.File("drive_c/WINDOWS/WIN.INI"), "[windows]\r\nload=FILE.EXE\r\n");
+}
+
+TEST(Save, TwoEntriesForOneValueNameAreRefusedBeforeAnythingIsWritten) {
+  const std::pair<std::vector<StartupEntry>, std::string> lists[] = {
+      {{{"App", true, Source::Common, "A"}, {"x", true, Source::Common, ""}, {"aPP", true, Source::Common, "B"}},
+       "Записи «App» и «aPP» («Реестр (Общий)», запуск «Да») попали бы в реестр под одним именем, и одна из них "
+       "пропала бы. Переименуйте или уберите одну из них."},
+      {{{"Я", false, Source::Personal, ""}, {"я", false, Source::Personal, ""}}, "Записи «Я» и «я» («Реестр (Личный)», запуск «Нет»)"},
+      {{{"A", true, Source::Common, ""}, {"A", false, Source::Common, ""}, {"A", true, Source::Personal, ""},
+        {"A", true, Source::WinIni, ""}, {"A", true, Source::WinIni, ""}, {"A", true, Source::Menu, ""}, {"A", true, Source::Menu, ""}},
+       ""},
+  };
+  for (const auto& [entries, message] : lists) {
+    StartupList list;
+    for (const StartupEntry& e : entries) list.Append(e);
+    EXPECT_TRUE(NameClash(list).starts_with(message) && message.empty() == NameClash(list).empty()) << NameClash(list);
+  }
+  Prefix p({{kRun, "\"Keep\"=\"K.EXE\"\n\"Old\"=\"O.EXE\""}}, {{kShell, kFolderValue}}, "[windows]\r\nload=A.EXE\r\n");
+  ASSERT_EQ(p.Load(), "");
+  const std::string before = p.Files();
+  p.list.Rename(1, "KEEP");
+  EXPECT_TRUE(p.Save().starts_with("Записи «Keep» и «KEEP»"));
+  EXPECT_EQ(p.Files(), before);
+}
+
+// Only files directly in the folder get attributes: no paths, no missing
+// files, no links out of it, nothing at all without a folder value.
+TEST(Save, FolderEntriesTouchOnlyFilesInsideTheStartupFolder) {
+  for (const char* value : {R"("Startup"="C:\\WINDOWS\\Start Menu\\Programs\\StartUp")", R"("Startup"="")"}) {
+    Prefix p({}, {{kShell, value}}, "", {"h:In.lnk"});
+    for (const char* outside : {"drive_c/WINDOWS/Out.lnk", "drive_c/In.lnk"}) test::WriteFile(p.temp.file(outside), "");
+    std::filesystem::create_symlink("../../../Out.lnk", p.temp.file(kFolder + "Link.lnk"));
+    ASSERT_EQ(p.Load(), "");
+    for (int row = 0; row < p.list.size(); ++row) p.list.Toggle(row);
+    for (const char* name : {"..\\..\\..\\Out.lnk", "../../../Out.lnk", "C:..\\..\\..\\Out.lnk", "..", "Gone.lnk", "In.lnk"})
+      p.list.Append({"x", false, Source::Menu, name});
+    EXPECT_EQ(p.Save(), "");
+    std::string attributes;
+    for (const char* f : {"drive_c/WINDOWS/Out.lnk", "drive_c/In.lnk"}) attributes += Prefix::Attributes(p.temp.file(f)) + "|";
+    EXPECT_EQ(attributes, "||") << value;
+  }
+}
+
+// A Run key that can be neither opened nor made stops the save before any
+// value of either key goes, and nothing lands in another key.
+TEST(Save, ARunKeyThatCannotBeOpenedChangesNothing) {
+  const std::string off = R"("B"="B.EXE")";
+  const std::tuple<Keys, Keys, std::string> cases[] = {
+      {{{kRun, R"("A"="A.EXE")"}, {kRunOff, kBrokenLink}}, {}, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run-"},
+      {{{kRun, R"("A"="A.EXE")"}, {kRunOff, off}}, {{kRun, kBrokenLink}, {kRunOff, off}}, "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+  };
+  for (const auto& [system, user, key] : cases) {
+    Prefix p(system, user, "[windows]\r\nload=A.EXE\r\n");
+    ASSERT_EQ(p.Load(), "");
+    const std::string before = p.Files();
+    EXPECT_EQ(p.Save(), "Failed to set data for '" + key + "'");
+    EXPECT_EQ(p.Files(), before);
+  }
+}
+
+// A list Win.Ini cannot hold (a character its code page lacks) fails the
+// write; the lists are put back rather than left emptied.
+TEST(Save, AWinIniWriteThatFailsLeavesTheFileAsItWas) {
+  Prefix p({}, {{kRun, "\"U\"=\"C:\\\\中.EXE\""}}, "[windows]\r\nload=A.EXE B.EXE\r\nrun-=C.EXE\r\n");
+  ASSERT_EQ(p.Load(), "");
+  p.list.SetSource(0, Source::WinIni);
+  EXPECT_EQ(p.Save(), "Unable to write to Win.Ini");
+  EXPECT_EQ(p.File("drive_c/WINDOWS/WIN.INI"), "[windows]\r\nload=A.EXE B.EXE\r\nrun-=C.EXE\r\n");
+}
+
+}  // namespace
+}  // namespace frambul::startup
