@@ -3,6 +3,7 @@
 #include "engine/boot_options.h"
 #include "engine/store/files.h"
 #include "engine/tweaks.h"
+#include "startup/sources.h"
 #include "tuning/disk_cache.h"
 #include "tuning/tcpip.h"
 #include "uninstall/uninstall_list.h"
@@ -29,11 +30,16 @@ void LoadApplyCycle::FormCreate() {
   tuning::LoadTcpIp(*registry_, form_);
   uninstall::LoadUninstallList(*registry_, form_);
   LoadBootOptions(*bootFile_, form_);
-  // The startup list loads here, and last opens Win.Ini for its save.
-  winIni_ = std::make_unique<store::TIniFile>(machine_, "Win.Ini");
+  // Last it opens Win.Ini, for the save.
+  startup::LoadStartupList(*registry_, machine_, form_.StartUpLvw, winIni_);
 }
 
 void LoadApplyCycle::OkBtnClick() {
+  // Two startup entries stored under one value name would lose one of them:
+  // then nothing at all is written, and the user renames or removes one.
+  if (form_.StartUpLvw.Complete()) {
+    if (std::string clash = startup::NameClash(form_.StartUpLvw); !clash.empty()) throw startup::ERefused(clash);
+  }
   if (BootChanged(form_)) {
     // After a failed apply the accessor is gone; the file is opened again so
     // that the boot changes are not lost.
@@ -47,7 +53,7 @@ void LoadApplyCycle::OkBtnClick() {
     tuning::ApplyDiskCache(machine_, form_);
     tuning::ApplyTcpIp(*registry_, form_);
   }
-  // The startup list is saved here.
+  startup::SaveStartupList(*registry_, machine_, winIni_.get(), form_.StartUpLvw);
   // The registry reaches the disk before the window may close: a failed
   // write keeps the window open with the user's changes.
   machine_.Flush();

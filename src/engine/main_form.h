@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "startup/startup_list.h"
+
 namespace frambul::engine {
 
 // Every settings control carries a change mark in `Tag`: 0 untouched since the
@@ -107,6 +109,8 @@ struct MainForm {
   // the load only when the uninstall key opens.
   ListBox UninstallLst;
   std::optional<std::vector<std::string>> UninstallKeys;
+  // Startup page: every program started at log-on, with the page's buttons.
+  startup::StartupList StartUpLvw;
 };
 
 // Calls `visit(name, group, control)` for each settings control in table

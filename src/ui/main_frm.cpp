@@ -166,6 +166,7 @@ QString TMainFrm::ChooseProgram() {
 void TMainFrm::FormCreate() {
   Run([this] { cycle_.FormCreate(); });
   startupPage_->SizeColumns();
+  startupPage_->Loaded();
 }
 
 void TMainFrm::OkBtnClick() {
