@@ -1,6 +1,7 @@
 #include "startup/entry.h"
 
 #include "engine/store/inifile.h"
+#include "engine/store/text.h"
 
 namespace frambul::startup {
 
@@ -17,6 +18,12 @@ std::string_view SourceText(StartupSource source) {
 }
 
 bool IsRegistry(StartupSource source) { return source == StartupSource::Common || source == StartupSource::Personal; }
+
+std::u16string NameKey(std::string_view name) {
+  std::u16string key = store::ToUtf16(name);
+  for (char16_t& unit : key) unit = store::LowerUnit(unit);
+  return key;
+}
 
 std::string ProgramTitle(std::string_view path) {
   std::string name = store::FileNamePart(path);

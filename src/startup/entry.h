@@ -35,6 +35,10 @@ struct StartupEntry {
   int Picture() const { return Enabled ? 0 : 1; }
 };
 
+// A name as Windows compares names without regard to case: each UTF-16
+// unit in lower case.
+std::u16string NameKey(std::string_view name);
+
 // The file name of a path or command-line token without its last extension:
 // "C:\TOOLS\CLOCK.EXE" gives "CLOCK", "A.B.EXE" gives "A.B".
 std::string ProgramTitle(std::string_view path);

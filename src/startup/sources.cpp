@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -21,6 +22,8 @@ constexpr std::string_view kRunOff = "\\Software\\Microsoft\\Windows\\CurrentVer
 constexpr std::string_view kShellFolders = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kWinIni[] = "Win.Ini";
 constexpr char kWindows[] = "Windows";
+// Every file of a folder listing, hidden and system ones too; no sub-folders.
+constexpr int kFolderFiles = store::faReadOnly | store::faHidden | store::faSysFile | store::faVolumeID | store::faArchive;
 // The profile-file reader gives at most this many characters of a value.
 constexpr size_t kProfileTextLimit = 2047;
 
@@ -60,36 +63,41 @@ std::string ReadWinIniList(TIniFile& winIni, const char* key) {
   for (char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
   if (characters >= kProfileTextLimit)
     throw store::EStoreError(std::string("Список «") + key + "» раздела [" + kWindows + "] файла «" + kWinIni +
-                             "» длиннее " + std::to_string(kProfileTextLimit - 1) +
-                             " знаков и прочитан не целиком. Чтобы не потерять программы из его конца, страница "
-                             "«Автозапуск» закрыта и ничего из неё не сохраняется.");
+                             "» занимает " + std::to_string(kProfileTextLimit) +
+                             " знаков или больше и мог быть прочитан не целиком. Чтобы не потерять программы из его "
+                             "конца, страница «Автозапуск» закрыта и ничего на ней не сохраняется.");
   return text;
 }
 
-// True when `name` leads to a file directly inside the folder: a name holding a
-// path ("..\", "Sub\", "C:"), a file that is gone, or a link to a file elsewhere
-// resolves, links followed, to no file of the folder itself.
-bool FileInFolder(store::Machine& machine, const std::filesystem::path& folderHost, const std::string& folder,
-                  std::string_view name) {
-  std::error_code ec;
-  std::filesystem::path file = std::filesystem::canonical(machine.HostPath(folder + "\\" + std::string(name)), ec);
-  return !ec && file.parent_path() == folderHost && std::filesystem::is_regular_file(file, ec);
-}
-
 // The hidden attribute of each Startup folder file follows its entry's state;
-// read-only and system are cleared. Only files directly in the folder are
-// touched; entries whose file is gone or lies elsewhere are skipped.
+// read-only and system are cleared. Only files the folder itself lists are
+// touched, so a command line holding a path ("..\\", "Sub\\") or naming a file
+// that is gone is skipped, and so is a link that leads out of the folder. A
+// file that has its attributes already is left alone.
 void SaveFolderAttributes(TRegistry& registry, store::Machine& machine, const StartupList& list) {
   if (!registry.OpenPath(kShellFolders, false)) return;
   const std::string folder = registry.ReadText("StartUp");
   if (folder.empty()) return;  // never the root of the drive
+  std::unordered_map<std::u16string, std::pair<std::string, int>> files;  // by name as Windows compares them
+  store::TSearchRec rec;
+  for (int rc = store::SearchFirst(machine, folder + "\\*.*", kFolderFiles, rec); rc == 0; rc = store::SearchNext(rec))
+    files.emplace(NameKey(rec.Name), std::pair{rec.Name, rec.Attr});
+  store::SearchEnd(rec);
   std::error_code ec;
   const std::filesystem::path folderHost = std::filesystem::canonical(machine.HostPath(folder), ec);
   if (ec) return;
   for (const StartupEntry& e : list.Entries()) {
-    if (e.Source != StartupSource::Menu || !FileInFolder(machine, folderHost, folder, e.CommandLine)) continue;
-    store::SetAttributes(machine, folder + "\\" + e.CommandLine,
-                         e.Enabled ? store::faArchive : store::faArchive | store::faHidden);
+    if (e.Source != StartupSource::Menu) continue;
+    auto file = files.find(NameKey(e.CommandLine));
+    if (file == files.end()) continue;
+    const auto& [name, attributes] = file->second;
+    const int stored = store::faReadOnly | store::faHidden | store::faSysFile;
+    const int wanted = e.Enabled ? store::faArchive : store::faArchive | store::faHidden;
+    if ((attributes & stored) == (wanted & stored)) continue;
+    const std::filesystem::path host = folderHost / name;
+    if (std::filesystem::is_symlink(host, ec) && std::filesystem::canonical(host, ec).parent_path() != folderHost)
+      continue;
+    store::SetAttributes(machine, folder + "\\" + name, wanted);
   }
 }
 
@@ -140,8 +148,7 @@ void LoadStartupFolder(TRegistry& registry, store::Machine& machine, StartupList
   // files the save step would then change.
   if (folder.empty()) return;
   store::TSearchRec rec;
-  const int mask = store::faReadOnly | store::faHidden | store::faSysFile | store::faVolumeID | store::faArchive;
-  if (store::SearchFirst(machine, folder + "\\*.*", mask, rec) != 0) return;
+  if (store::SearchFirst(machine, folder + "\\*.*", kFolderFiles, rec) != 0) return;
   do {
     list.Append({ProgramTitle(rec.Name), !(rec.Attr & store::faHidden), StartupSource::Menu, rec.Name});
   } while (store::SearchNext(rec) == 0);

@@ -2,8 +2,6 @@
 
 #include <unordered_map>
 
-#include "engine/store/text.h"
-
 namespace frambul::startup {
 
 const StartupEntry* StartupList::At(int row) const {
@@ -87,10 +85,8 @@ std::string NameClash(const StartupList& list) {
   std::unordered_map<std::u16string, const StartupEntry*> keys[4];
   for (const StartupEntry& entry : list.Entries()) {
     if (!IsRegistry(entry.Source)) continue;
-    std::u16string name = store::ToUtf16(entry.Name);
-    for (char16_t& unit : name) unit = store::LowerUnit(unit);
     auto& key = keys[(entry.Source == StartupSource::Common ? 0 : 2) + (entry.Enabled ? 0 : 1)];
-    auto [first, added] = key.emplace(std::move(name), &entry);
+    auto [first, added] = key.emplace(NameKey(entry.Name), &entry);
     if (added) continue;
     return "Записи «" + first->second->Name + "» и «" + entry.Name + "» («" + std::string(SourceText(entry.Source)) +
            "», запуск «" + std::string(entry.State()) +

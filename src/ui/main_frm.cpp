@@ -15,6 +15,7 @@
 #include "pages/misc_page.h"
 #include "pages/network_page.h"
 #include "pages/startup_page.h"
+#include "pages/uninstall_page.h"
 #include "pages/useful_page.h"
 #include "program.h"
 
@@ -54,6 +55,7 @@ TMainFrm::TMainFrm(store::Machine& machine, HelpCall help, ErrorSink showError)
   startupPage_ = startup.get();
   pages_.push_back(std::move(startup));
   pages_.push_back(std::make_unique<TNetworkPage>(context_));
+  pages_.push_back(std::make_unique<TUninstallPage>(context_));
 
   connect(ui.OkBtn, &QPushButton::clicked, this, [this] { Run([this] { OkBtnClick(); }); });
   connect(ui.BitBtn2, &QPushButton::clicked, this, [this] { Run([this] { BitBtn2Click(); }); });

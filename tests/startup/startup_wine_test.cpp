@@ -1,9 +1,6 @@
 // Against a prefix that Wine 8 made (where Wine is installed; skipped elsewhere):
 // the load finds what wineboot left, and Wine's own tools read back what OK wrote.
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -12,26 +9,18 @@
 
 #include "startup/sources.h"
 #include "support/temp_prefix.h"
+#include "support/wine_tools.h"
 
 namespace frambul::startup {
 namespace {
 
 using ::testing::HasSubstr;
-
-// Runs a command of Wine's with WINEPREFIX set; gives its standard output.
-std::string Wine(const std::string& prefix, const std::string& command) {
-  FILE* p = ::popen(("WINEPREFIX='" + prefix + "' WINEDEBUG=-all " + command + " 2>/dev/null").c_str(), "r");
-  std::string out;
-  char buf[4096];
-  for (size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  if (p) ::pclose(p);
-  return out;
-}
+using test::Wine;
 
 TEST(RealWine, LoadsAFreshPrefixAndWineReadsBackWhatOkWrote) {
-  const std::string dir = ::access("/usr/lib/wine/wine64", X_OK) == 0 ? "/usr/lib/wine/" : "/usr/bin/";
-  const std::string wine = dir + "wine64", server = dir + "wineserver";
-  if (::access(wine.c_str(), X_OK) != 0 || ::access(server.c_str(), X_OK) != 0) GTEST_SKIP() << "no Wine";
+  const test::WineTools tools = test::FindWine();
+  if (!tools) GTEST_SKIP() << "no Wine";
+  const std::string &wine = tools.wine, &server = tools.server;
   test::TempPrefix temp;
   const std::string prefix = temp.file("wine");
   std::shared_ptr<void> stopServerAtEnd(nullptr, [&](void*) { Wine(prefix, server + " -k"); });

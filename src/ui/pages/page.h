@@ -4,8 +4,10 @@
 // one place (their marks and shown states); a page adapter adds what only its
 // page has: buttons, links, lists and the handlers behind them.
 
+#include <QMouseEvent>
 #include <QObject>
 #include <QString>
+#include <QWidget>
 #include <functional>
 
 #include "engine/cycle.h"
@@ -32,6 +34,14 @@ struct PageContext {
   // user cancels.
   std::function<QString()> chooseProgram;
 };
+
+// A click as a label takes it: the left button released over the label, which
+// holds the mouse from the press on.
+inline bool IsClick(const QWidget* label, const QEvent* event) {
+  if (event->type() != QEvent::MouseButtonRelease) return false;
+  const auto* mouse = static_cast<const QMouseEvent*>(event);
+  return mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint());
+}
 
 class TPage : public QObject {
   Q_OBJECT

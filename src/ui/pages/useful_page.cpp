@@ -2,23 +2,31 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QSlider>
 
 #include "engine/tweaks.h"
+#include "tuning/disk_cache.h"
 #include "ui_TMainFrm.h"
 
 namespace frambul::ui {
 
 TUsefulPage::TUsefulPage(PageContext& context) : TPage(context) {
   Ui::TMainFrm& ui = context_.ui;
+  // The sizes in megabytes follow the user's locale: "1,5 M" in Russian.
+  context_.form.DecimalSeparator = QLocale::system().decimalPoint().toStdString();
   connect(ui.BitBtn6, &QPushButton::clicked, this, [this] { context_.run([this] { BitBtn6Click(); }); });
-  connect(ui.MinCacheTrk, &QSlider::valueChanged, this,
-          [this](int position) { context_.run([=, this] { context_.form.MinCacheTrk.Position = position; }); });
-  connect(ui.MaxCacheTrk, &QSlider::valueChanged, this,
-          [this](int position) { context_.run([=, this] { context_.form.MaxCacheTrk.Position = position; }); });
-  ui.MinCacheTrk->installEventFilter(this);
-  ui.MaxCacheTrk->installEventFilter(this);
+  // Every move by the user runs the cascade; the program's own moves are
+  // shown with signals blocked, so they do not run it a second time.
+  for (auto [slider, state] : {std::pair{ui.MinCacheTrk, &context_.form.MinCacheTrk},
+                               std::pair{ui.MaxCacheTrk, &context_.form.MaxCacheTrk}}) {
+    connect(slider, &QSlider::valueChanged, this, [this, state](int position) {
+      context_.run([=, this] { tuning::SetCachePosition(context_.form, *state, position); });
+    });
+    slider->installEventFilter(this);
+  }
+  ui.Label12->installEventFilter(this);
 }
 
 void TUsefulPage::Show() {
@@ -34,11 +42,13 @@ void TUsefulPage::BitBtn6Click() {
 }
 
 bool TUsefulPage::eventFilter(QObject* watched, QEvent* event) {
+  Ui::TMainFrm& ui = context_.ui;
   // Entering a cache slider marks it, before it moves.
   if (event->type() == QEvent::FocusIn) {
-    if (watched == context_.ui.MinCacheTrk) context_.run([this] { context_.form.MinCacheTrk.Tag = 1; });
-    if (watched == context_.ui.MaxCacheTrk) context_.run([this] { context_.form.MaxCacheTrk.Tag = 1; });
+    if (watched == ui.MinCacheTrk) context_.run([this] { tuning::MinCacheTrkEnter(context_.form); });
+    if (watched == ui.MaxCacheTrk) context_.run([this] { tuning::MaxCacheTrkEnter(context_.form); });
   }
+  if (watched == ui.Label12 && IsClick(ui.Label12, event)) context_.run([this] { tuning::Label12Click(context_.form); });
   return TPage::eventFilter(watched, event);
 }
 

@@ -6,7 +6,7 @@ namespace frambul::ui {
 
 // "Полезности": the install path and the viewer are settings controls the
 // window binds; the page adds the viewer's browse button "Обзор" and the disk
-// cache sliders with their labels.
+// cache sliders with their labels and the link "Авто".
 class TUsefulPage : public TPage {
   Q_OBJECT
 
