@@ -3,8 +3,9 @@
 # and sets the DOS file attributes that git cannot store:
 #   drive_c/MSDOS.SYS           read-only + hidden + system (no write bits,
 #                               user.DOSATTRIB = "0x6")
-#   Startup folder shortcut     "Проверка почты.lnk" hidden (user.DOSATTRIB =
-#                               "0x2"), so it loads as a disabled entry
+#   Startup folder shortcuts    "Проверка почты.lnk" hidden (user.DOSATTRIB =
+#                               "0x2"), so it loads as a disabled entry;
+#                               "Антивирусный монитор.lnk" read-only
 # The attribute is stored the way Wine and Samba keep it: the ASCII text
 # "0x" + hex bits in the extended attribute user.DOSATTRIB, without a NUL.
 #
@@ -30,7 +31,9 @@ if [ ! -f "$sample/system.reg" ]; then
     exit 1
 fi
 
-hidden_link='drive_c/WINDOWS/Главное меню/Программы/Автозагрузка/Проверка почты.lnk'
+startup='drive_c/WINDOWS/Главное меню/Программы/Автозагрузка'
+hidden_link="$startup/Проверка почты.lnk"
+readonly_link="$startup/Антивирусный монитор.lnk"
 
 # Pick the tool that writes extended attributes before anything is copied.
 if command -v setfattr >/dev/null 2>&1; then
@@ -73,7 +76,7 @@ for item in system.reg user.reg dosdevices drive_c; do
 done
 
 msdos="$dest/drive_c/MSDOS.SYS"
-chmod a-w -- "$msdos"
+chmod a-w -- "$msdos" "$dest/$readonly_link"
 if ! set_dosattrib "$msdos" 0x6; then
     echo "error: could not set user.DOSATTRIB on $msdos (does the file system keep user extended attributes?); $dest is incomplete" >&2
     exit 1
