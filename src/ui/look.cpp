@@ -12,6 +12,7 @@
 #include <QGridLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
@@ -173,6 +174,12 @@ void DressForm(QDialog& form, QSize clientAt120dpi) {
       continue;
     }
     ScaleOwnFont(*widget);
+    // As on Windows, a push button with the focus is the default one while it
+    // keeps the focus, whatever the form says: Enter presses it, and it shows
+    // the default frame. Elsewhere Enter presses the form's default button.
+    if (auto* push = qobject_cast<QPushButton*>(widget)) {
+      push->setAutoDefault(true);
+    }
     const QVariant picture = widget->property("picture");
     auto* button = qobject_cast<QAbstractButton*>(widget);
     if (button != nullptr && picture.isValid()) {

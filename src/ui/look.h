@@ -33,7 +33,8 @@ QFont FormFont(int pixelsAt120dpi = 13);
 // family and sizes the form sets are kept, scaled), every fixed and minimum size,
 // layout margin and spacing scaled, a fixed client area, no minimise or maximise
 // box, centred on the screen at each showing, and 16 x 16 pictures on the buttons
-// that name one in their "picture" property. Call it once per form.
+// that name one in their "picture" property. Enter presses the push button that
+// has the focus, else the form's default button. Call it once per form.
 void DressForm(QDialog& form, QSize clientAt120dpi);
 
 // The startup list's images, 22 x 18: 0 a tick (the entry runs), 1 a small

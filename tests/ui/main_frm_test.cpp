@@ -130,6 +130,21 @@ class MainFrmTest : public QObject {
     QCOMPARE(s.helpCalls, (QStringList{"11 ", "3 ", R"(258 JumpID("","Startup"))", "3 "}));
   }
 
+  // Enter in the startup list's in-place editor ends the rename there; it does not press OK.
+  void enterEndsARenameInTheList() {
+    Session s;
+    s.frm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(s.frm.get()));
+    s.page("Startup");
+    auto* list = s.find<QAbstractItemView>("StartUpLvw");
+    list->setFocus();
+    list->edit(list->model()->index(0, 0));
+    QWidget* editor = QApplication::focusWidget();
+    QVERIFY(editor != list && list->isAncestorOf(editor));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QVERIFY(s.frm->isVisible() && QTest::qWaitFor([list] { return QApplication::focusWidget() == list; }));
+  }
+
   // The error box: the program's title, an error icon, one button, and a full
   // stop only after a character beyond ".".
   void errorBox() {

@@ -50,13 +50,35 @@ class FormsTest : public QObject {
     }
   }
 
-  // Enter in any control, even another button, presses OkBtn. Esc leaves AboutFrm and LinksFrm
-  // open, "Угу" and the close box close them as "Угу"; ComFrm takes Enter and Esc.
+  // Enter (either key) on a focused push button presses that button, which shows the default frame while it
+  // has the focus; in any other control it presses OkBtn. Esc leaves AboutFrm and LinksFrm open, "Угу" and
+  // the close box close them as "Угу"; ComFrm takes Enter and Esc.
   void keysPressTheRightButton() {
+    main_.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main_));
+    QTabWidget* pages = ui_.PageControl1;
+    const auto focusOn = [pages](QWidget* control) {
+      for (int page = 0; page < pages->count(); ++page) {
+        if (pages->widget(page)->isAncestorOf(control)) pages->setCurrentIndex(page);
+      }
+      control->setFocus(Qt::TabFocusReason);
+      return QApplication::focusWidget() == control;
+    };
     QSignalSpy ok(ui_.OkBtn, &QPushButton::clicked);
-    for (QWidget* control : std::initializer_list<QWidget*>{ui_.BitBtn3, ui_.ShortCutChk, ui_.RecycleEdt})
-      QTest::keyClick(control, Qt::Key_Return);
-    QCOMPARE(ok.count(), 3);
+    for (QPushButton* button : {ui_.BitBtn2, ui_.BitBtn3, ui_.BitBtn5, ui_.BitBtn6, ui_.AddBtn, ui_.BitBtn1}) {
+      QSignalSpy pressed(button, &QPushButton::clicked);
+      QVERIFY2(focusOn(button) && button->isDefault() && !ui_.OkBtn->isDefault(), qPrintable(button->objectName()));
+      for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(button, key);
+      QVERIFY2(pressed.count() == 2 && ok.isEmpty(), qPrintable(button->objectName()));
+    }
+    const QList<QWidget*> others = {ui_.ShortCutChk, ui_.RecycleEdt,  ui_.MenuShowDelayTrk, ui_.TTLCbx,
+                                    ui_.StartUpLvw,  ui_.UninstallLst, pages->tabBar()};
+    for (QWidget* control : others) {
+      QVERIFY2(focusOn(control) && ui_.OkBtn->isDefault(), qPrintable(control->objectName()));
+      const qsizetype before = ok.count();
+      for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(control, key);
+      QVERIFY2(ok.count() == before + 2, qPrintable(control->objectName()));
+    }
     for (QDialog* dialog : std::initializer_list<QDialog*>{&about_, &links_}) {
       QSignalSpy accepted(dialog, &QDialog::accepted);
       dialog->show();
