@@ -1,6 +1,9 @@
 #include "page_control.h"
 
+#include <QAccessibleWidget>
+#include <QHash>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QStyleOptionTab>
 #include <QStylePainter>
 
@@ -8,7 +11,137 @@
 
 namespace frambul::ui {
 
+namespace {
+
+// One tab as accessibility tools see it: its caption, and its place where the
+// bar draws it (Qt's own interface asks QTabBar::tabRect, the one-row place).
+class AccessibleTab : public QAccessibleInterface, public QAccessibleActionInterface {
+ public:
+  AccessibleTab(TMultiRowTabBar* bar, int index) : bar_(bar), index_(index) {}
+
+  int Index() const { return index_; }
+
+  bool isValid() const override { return bar_ != nullptr && index_ < bar_->count(); }
+  QObject* object() const override { return nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(bar_.data()); }
+  QAccessibleInterface* child(int /*index*/) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface* /*child*/) const override { return -1; }
+  QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
+  QAccessible::Role role() const override { return QAccessible::PageTab; }
+  void setText(QAccessible::Text /*t*/, const QString& /*text*/) override {}
+
+  QString text(QAccessible::Text t) const override {
+    if (!isValid()) {
+      return {};
+    }
+    if (t == QAccessible::Name) {
+      return bar_->tabText(index_);
+    }
+    return t == QAccessible::Description ? bar_->tabToolTip(index_) : QString();
+  }
+
+  QRect rect() const override {
+    if (!isValid()) {
+      return {};
+    }
+    const QRect tab = bar_->TabRect(index_);
+    return {bar_->mapToGlobal(tab.topLeft()), tab.size()};
+  }
+
+  // The bar's state; the current tab is the selected one, and has the focus
+  // when the bar has it.
+  QAccessible::State state() const override {
+    QAccessible::State state;
+    if (!isValid()) {
+      state.invalid = true;
+      return state;
+    }
+    state = parent()->state();
+    const bool current = index_ == bar_->currentIndex();
+    state.selectable = true;
+    state.selected = current;
+    state.focused = state.focused && current;
+    state.disabled = state.disabled || !bar_->isTabEnabled(index_);
+    return state;
+  }
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+  }
+  QStringList actionNames() const override { return {pressAction()}; }
+  void doAction(const QString& name) override {
+    if (isValid() && name == pressAction() && bar_->isTabEnabled(index_)) {
+      bar_->setCurrentIndex(index_);
+    }
+  }
+  QStringList keyBindingsForAction(const QString& /*name*/) const override { return {}; }
+
+ private:
+  QPointer<TMultiRowTabBar> bar_;
+  int index_;
+};
+
+// The multi-row tab bar as accessibility tools see it: a list of its tabs.
+class AccessibleTabBar : public QAccessibleWidget {
+ public:
+  explicit AccessibleTabBar(TMultiRowTabBar* bar) : QAccessibleWidget(bar, QAccessible::PageTabList) {}
+  ~AccessibleTabBar() override {
+    for (QAccessible::Id id : std::as_const(tabs_)) {
+      QAccessible::deleteAccessibleInterface(id);
+    }
+  }
+
+  int childCount() const override { return Bar()->count(); }
+
+  // Made at first asking and kept, so that a tab has one identity for the tools.
+  QAccessibleInterface* child(int index) const override {
+    if (index < 0 || index >= childCount()) {
+      return nullptr;
+    }
+    if (const QAccessible::Id id = tabs_.value(index)) {
+      return QAccessible::accessibleInterface(id);
+    }
+    auto* tab = new AccessibleTab(Bar(), index);
+    tabs_.insert(index, QAccessible::registerAccessibleInterface(tab));
+    return tab;
+  }
+
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    const auto* tab = dynamic_cast<const AccessibleTab*>(child);
+    return tab != nullptr && tab->parent() == this ? tab->Index() : -1;
+  }
+
+  QAccessibleInterface* childAt(int x, int y) const override {
+    return child(Bar()->TabAt(Bar()->mapFromGlobal(QPoint(x, y))));
+  }
+
+  QAccessibleInterface* focusChild() const override {
+    return Bar()->hasFocus() ? child(Bar()->currentIndex()) : nullptr;
+  }
+
+  // The bar is named by its current tab, as Qt names its own.
+  QString text(QAccessible::Text t) const override {
+    return t == QAccessible::Name ? Bar()->tabText(Bar()->currentIndex()) : QAccessibleWidget::text(t);
+  }
+
+ private:
+  TMultiRowTabBar* Bar() const { return static_cast<TMultiRowTabBar*>(widget()); }
+
+  mutable QHash<int, QAccessible::Id> tabs_;
+};
+
+// Qt asks each installed factory before its own, for every object it describes.
+QAccessibleInterface* AccessibleFor(const QString& /*className*/, QObject* object) {
+  auto* bar = qobject_cast<TMultiRowTabBar*>(object);
+  return bar != nullptr ? new AccessibleTabBar(bar) : nullptr;
+}
+
+}  // namespace
+
 TMultiRowTabBar::TMultiRowTabBar(QWidget* parent) : QTabBar(parent) {
+  static const bool accessible = (QAccessible::installFactory(AccessibleFor), true);
+  Q_UNUSED(accessible);
   setUsesScrollButtons(false);
   setElideMode(Qt::ElideNone);
   setExpanding(false);
@@ -82,6 +215,16 @@ QRect TMultiRowTabBar::TabRect(int index) const {
   return index >= 0 && index < rects.size() ? rects[index] : QRect();
 }
 
+int TMultiRowTabBar::TabAt(QPoint pos) const {
+  const QList<QRect> rects = TabRects(width());
+  for (int i = 0; i < count(); ++i) {
+    if (rects[i].contains(pos)) {
+      return i;
+    }
+  }
+  return -1;
+}
+
 QSize TMultiRowTabBar::sizeHint() const {
   const int width = LayoutWidth();
   if (width <= 0 || count() == 0) {
@@ -144,18 +287,28 @@ void TMultiRowTabBar::mousePressEvent(QMouseEvent* event) {
     event->ignore();
     return;
   }
-  const QList<QRect> rects = TabRects(width());
-  for (int i = 0; i < count(); ++i) {
-    if (rects[i].contains(event->position().toPoint()) && isTabEnabled(i)) {
-      setCurrentIndex(i);
-      break;
-    }
+  const int index = TabAt(event->position().toPoint());
+  if (index >= 0 && isTabEnabled(index)) {
+    // On Windows a click on a tab gives the page control the focus.
+    setFocus(Qt::MouseFocusReason);
+    setCurrentIndex(index);
   }
   event->accept();
 }
 
 TPageControl::TPageControl(QWidget* parent) : QTabWidget(parent) {
-  setTabBar(new TMultiRowTabBar(this));
+  auto* bar = new TMultiRowTabBar(this);
+  // Connected before the tab widget connects its own handler in setTabBar, so
+  // the focus has left the old page before the new page is shown.
+  connect(bar, &QTabBar::currentChanged, this, &TPageControl::KeepFocusOnTabs);
+  setTabBar(bar);
+}
+
+void TPageControl::KeepFocusOnTabs() {
+  QWidget* focus = window()->focusWidget();
+  if (focus != nullptr && focus != tabBar() && isAncestorOf(focus)) {
+    tabBar()->setFocus(Qt::OtherFocusReason);
+  }
 }
 
 }  // namespace frambul::ui

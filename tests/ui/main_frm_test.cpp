@@ -13,6 +13,7 @@
 #include "dialogs.h"
 #include "engine/store/files.h"
 #include "error_display.h"
+#include "page_control.h"
 #include "program.h"
 #include "support/temp_prefix.h"
 #include "support/window_session.h"
@@ -128,6 +129,60 @@ class MainFrmTest : public QObject {
     s.click("BitBtn3");
     // HELP_FINDER 11, HELP_CONTENTS 3, HELP_COMMAND 258.
     QCOMPARE(s.helpCalls, (QStringList{"11 ", "3 ", R"(258 JumpID("","Startup"))", "3 "}));
+  }
+
+  // A change of page by the user (a click on a tab where it is drawn, Ctrl+Tab, Ctrl+Shift+Tab) leaves
+  // the focus on the tabs, so looking at "Полезности" marks nothing and OK writes no tweaks. A cache
+  // slider is marked by the user's own click or Tab into it. Enter on the focused "Отмена" presses it.
+  void pageChangesLeaveTheFocusOnTheTabs() {
+    // The release reaches the control that has the focus by then, as a real key's does.
+    const auto key = [](Qt::Key code, Qt::KeyboardModifiers shift = {}) {
+      QTest::keyPress(QApplication::focusWidget(), code, shift);
+      QTest::keyRelease(QApplication::focusWidget(), code, shift);
+    };
+    for (bool enterSliders : {false, true}) {
+      Session s;
+      s.frm->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(s.frm.get()));
+      const frambul::engine::MainForm& state = s.frm->State();
+      auto* pages = s.find<QTabWidget>("PageControl1");
+      auto* tabs = static_cast<ui::TMultiRowTabBar*>(pages->tabBar());
+      const auto inFront = [&](int page) {
+        return pages->currentIndex() == page && QApplication::focusWidget() == tabs;
+      };
+      const std::string reg = s.systemReg();
+      s.click("ShortCutChk");
+      s.click("ShortCutChk");
+      QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->TabRect(1).center());
+      QVERIFY(inFront(1));
+      QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->TabRect(0).center());
+      s.click("BMPChk");
+      s.click("BMPChk");
+      key(Qt::Key_Tab, Qt::ControlModifier);
+      QVERIFY(inFront(1));
+      s.click("WinInstEdt");
+      key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+      QVERIFY(inFront(0));
+      key(Qt::Key_Tab, Qt::ControlModifier);
+      QVERIFY(inFront(1) && !TweaksChanged(state));
+      if (!enterSliders) {
+        s.click("OkBtn");
+        QVERIFY(!s.frm->isVisible());
+        QCOMPARE(s.systemReg(), reg);
+        continue;
+      }
+      s.click("MinCacheTrk");
+      QVERIFY(state.MinCacheTrk.Tag == 1 && state.MaxCacheTrk.Tag == 0);
+      key(Qt::Key_Tab);
+      QVERIFY(QApplication::focusWidget() == s.find<QWidget>("MaxCacheTrk") && state.MaxCacheTrk.Tag == 1);
+      // On past DefViewerEdt, BitBtn6, WinInstEdt and OkBtn.
+      for (int step = 0; step < 10 && QApplication::focusWidget() != s.find<QWidget>("BitBtn2"); ++step) {
+        key(Qt::Key_Tab);
+      }
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      QVERIFY(!s.frm->isVisible());
+      QCOMPARE(s.systemReg(), reg);
+    }
   }
 
   // Enter in the startup list's in-place editor ends the rename there; it does not press OK.

@@ -121,19 +121,33 @@ class FormsTest : public QObject {
     }
   }
 
-  // All six tabs are shown in two rows, without scroll buttons, and each is clicked
-  // where it is drawn; the row of the current tab lies next to the page.
+  // All six tabs are shown in two rows, without scroll buttons, and each is clicked where it is drawn,
+  // which gives the tabs the focus; the row of the current tab lies next to the page. Accessibility tools
+  // are told the same places, find each tab there by its caption, and can press it.
   void everyTabIsShownAndClickable() {
     auto* bar = qobject_cast<TMultiRowTabBar*>(ui_.PageControl1->tabBar());
     QVERIFY(bar != nullptr && bar->count() == 6 && bar->height() >= 2 * bar->TabRect(0).height());
     for (QToolButton* scroll : bar->findChildren<QToolButton*>()) QVERIFY(!scroll->isVisible());
+    QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(bar);
+    QCOMPARE(std::pair(tabs->role(), tabs->childCount()), std::pair(QAccessible::PageTabList, 6));
     for (int i = 0; i < bar->count(); ++i) {
+      (i % 2 == 0 ? static_cast<QWidget*>(ui_.ShortCutChk) : ui_.OkBtn)->setFocus();  // in a page, or outside
       const QRect tab = bar->TabRect(i);
       QVERIFY(bar->rect().contains(tab));
       QTest::mouseClick(bar, Qt::LeftButton, {}, tab.center());
-      QCOMPARE(ui_.PageControl1->currentIndex(), i);
+      QCOMPARE(std::pair(ui_.PageControl1->currentIndex(), main_.focusWidget()), std::pair(i, (QWidget*)bar));
       QCOMPARE(bar->TabRect(i).bottom(), bar->rect().bottom());
+      for (int j = 0; j < bar->count(); ++j) {
+        const QRect drawn(bar->mapToGlobal(bar->TabRect(j).topLeft()), bar->TabRect(j).size());
+        QAccessibleInterface* told = tabs->child(j);
+        QCOMPARE(std::pair(told->rect(), told->text(QAccessible::Name)), std::pair(drawn, bar->tabText(j)));
+        QCOMPARE(std::pair(tabs->childAt(drawn.center().x(), drawn.center().y()), tabs->indexOfChild(told)),
+                 std::pair(told, j));
+        QCOMPARE(told->state().selected, i == j);
+      }
     }
+    tabs->child(2)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(ui_.PageControl1->currentIndex(), 2);
   }
 
   // At the screen's scale the window shows every text whole on every page, and so do the dialogs,
