@@ -202,7 +202,7 @@ void DressForm(QDialog& form, QSize clientAt120dpi) {
       ScaleLayout(*layout, scale);
     }
   }
-  form.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+  form.setWindowFlags(form.windowType() | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                       Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   // A font wider for its height than the one the forms were drawn with needs
   // more room; the window grows rather than clip its texts.

@@ -32,7 +32,8 @@ QFont FormFont(int pixelsAt120dpi = 13);
 // Gives a form built from its .ui file the classic look: the form font (bold,
 // family and sizes the form sets are kept, scaled), every fixed and minimum size,
 // layout margin and spacing scaled, a fixed client area, no minimise or maximise
-// box, centred on the screen at each showing, and 16 x 16 pictures on the buttons
+// box (the form keeps its kind of window: a dialog, or a top-level window of its
+// own), centred on the screen at each showing, and 16 x 16 pictures on the buttons
 // that name one in their "picture" property. Enter presses the push button that
 // has the focus, else the form's default button. Call it once per form.
 void DressForm(QDialog& form, QSize clientAt120dpi);

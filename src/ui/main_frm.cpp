@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <exception>
 
@@ -26,8 +27,10 @@ QString ToQ(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
+// A top-level window of its own, with its own task-bar entry; the dialogs stay dialogs.
 TMainFrm::TMainFrm(store::Machine& machine, HelpCall help, ErrorSink showError)
-    : machine_(machine),
+    : QDialog(nullptr, Qt::Window),
+      machine_(machine),
       cycle_(machine, form_),
       help_(help ? std::move(help) : HelpCall(WinHelp)),
       showError_(showError ? std::move(showError) : ErrorSink(ShowError)),
@@ -36,6 +39,10 @@ TMainFrm::TMainFrm(store::Machine& machine, HelpCall help, ErrorSink showError)
   ui.setupUi(this);
   DressForm(*this, QSize(578, 372));
 
+  // Qt's file dialogs keep their history and layout in the user's
+  // QtProject.conf, rewritten whenever a dialog is destroyed. The program keeps
+  // no settings of its own, so that file is sought in a folder that cannot be.
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
   OpenPrgDlg = new QFileDialog(this, QStringLiteral("Выбор Программы"));
   OpenPrgDlg->setObjectName("OpenPrgDlg");
   OpenPrgDlg->setOption(QFileDialog::DontUseNativeDialog);

@@ -200,6 +200,25 @@ class MainFrmTest : public QObject {
     QVERIFY(s.frm->isVisible() && QTest::qWaitFor([list] { return QApplication::focusWidget() == list; }));
   }
 
+  // The window is a top-level window with a task-bar entry of its own, a title, a system menu and a close
+  // box only; the dialogs stay dialogs. Choosing a program and cancelling, then closing the window, leave
+  // Qt's settings file unwritten, and none can be made: the program keeps no settings of its own.
+  void ownWindowAndNoSettingsOfItsOwn() {
+    {
+      Session s;
+      const Qt::WindowFlags flags = s.frm->windowFlags();
+      QCOMPARE(std::pair(s.frm->windowType(), ui::TAboutFrm().windowType()), std::pair(Qt::Window, Qt::Dialog));
+      QVERIFY(flags.testFlags(Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint));
+      QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+      s.page("UsefulPage");
+      QTimer::singleShot(0, [&] { s.frm->OpenPrgDlg->reject(); });
+      s.click("BitBtn6");
+      s.frm->close();
+    }
+    const QSettings qt(QSettings::UserScope, "QtProject");
+    QVERIFY2(!QFileInfo::exists(qt.fileName()) && !qt.isWritable(), qPrintable(qt.fileName()));
+  }
+
   // The error box: the program's title, an error icon, one button, and a full
   // stop only after a character beyond ".".
   void errorBox() {
