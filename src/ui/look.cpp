@@ -20,6 +20,10 @@
 #include <algorithm>
 #include <cmath>
 
+// The icon's pictures live in a static library, whose resources are linked in
+// only when something names them; outside any namespace, as Qt requires.
+static void InitProgramIcon() { Q_INIT_RESOURCE(program_icon); }
+
 namespace frambul::ui {
 
 namespace {
@@ -139,6 +143,17 @@ void ApplyClassicLook(QApplication& app) {
     app.setPalette(style->standardPalette());
   }
   app.setFont(FormFont());
+  app.setWindowIcon(ProgramIcon());
+}
+
+QIcon ProgramIcon() {
+  static const bool linked = (InitProgramIcon(), true);
+  Q_UNUSED(linked);
+  QIcon icon;
+  for (int size : {16, 32, 48, 256}) {
+    icon.addFile(QStringLiteral(":/icons/frambul-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
 }
 
 void UseRussianQtTexts(QApplication& app) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QPixmap>
 #include <QSize>
 
@@ -12,9 +13,12 @@ namespace frambul::ui {
 // The forms are drawn for a 120 dpi screen on which the window's text is 16
 // pixels high; everything here scales them to the screen in use.
 
-// Sets the classic Windows style with its standard palette and the form font
-// as the application font.
+// Sets the classic Windows style with its standard palette, the form font as
+// the application font and the program's icon as every window's icon.
 void ApplyClassicLook(QApplication& app);
+
+// The program's icon, at 16, 32, 48 and 256 pixels.
+QIcon ProgramIcon();
 
 // Qt's own texts (file dialogs, the edits' context menus, message box
 // buttons) in Russian, as the program's own, whatever the locale.

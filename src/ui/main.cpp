@@ -16,6 +16,9 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(ui::kTitle);
   QApplication::setApplicationVersion(QStringLiteral("3.0.0.6"));
+  // The desktop entry installed with the program, which task bars and docks
+  // take its name and icon from.
+  QGuiApplication::setDesktopFileName(QStringLiteral("frambul"));
   ui::ApplyClassicLook(app);
   ui::UseRussianQtTexts(app);
 

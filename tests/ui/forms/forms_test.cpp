@@ -150,6 +150,15 @@ class FormsTest : public QObject {
     QCOMPARE(ui_.PageControl1->currentIndex(), 2);
   }
 
+  // The program's icon, compiled in at its four sizes, is every form's icon.
+  void formsShowTheProgramIcon() {
+    const QList<QSize> sizes = {{16, 16}, {32, 32}, {48, 48}, {256, 256}};
+    QCOMPARE(ProgramIcon().availableSizes(), sizes);
+    for (QWidget* form : std::initializer_list<QWidget*>{&main_, &about_, &links_, &com_}) {
+      QCOMPARE(form->windowIcon().availableSizes(), sizes);
+    }
+  }
+
   // At the screen's scale the window shows every text whole on every page, and so do the dialogs,
   // centred at each showing: labels and buttons get their full width, wrapped labels all their lines.
   void dressedFormsShowWholeTextsAndDialogsAreCentred() {
