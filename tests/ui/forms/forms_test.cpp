@@ -188,6 +188,8 @@ class FormsTest : public QObject {
       dialog->move(0, 0);
       dialog->hide();
     }
+    const auto* names = links_.findChild<QLabel*>("Label7");
+    QVERIFY(names->height() < 2 * names->fontMetrics().lineSpacing());  // the names on one line
   }
 
   // The texts easiest to mistype (quotes, tildes, symbols); the slider ranges the settings rely on.
