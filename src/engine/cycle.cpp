@@ -54,9 +54,11 @@ void LoadApplyCycle::OkBtnClick() {
     tuning::ApplyTcpIp(*registry_, form_);
   }
   startup::SaveStartupList(*registry_, machine_, winIni_.get(), form_.StartUpLvw);
-  // The registry reaches the disk before the window may close: a failed
-  // write keeps the window open with the user's changes.
-  machine_.Flush();
+  // The registry and the profile files reach the disk before the window may
+  // close: a failed write keeps the window open with the user's changes. An
+  // OK tries again what an earlier one failed to write, even when it changes
+  // nothing more.
+  machine_.Flush(store::FlushMode::Retry);
   store::SetAttributes(machine_, kBootFile, faHidden | faSysFile);
 }
 

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -248,7 +249,8 @@ TEST_F(RegistryTest, PathsReadsWritesAndRemovals) {
 using IniFileTest = OnPrefix;
 
 // A bare name is the file in the Windows directory, in any case; reads give at most 2047 characters; writes are
-// in the code page, CR LF in a new file; a refused write names the file as given and changes nothing.
+// in the code page, CR LF in a new file, seen by reads at once and on disk after the flush; a refused write names
+// the file as given and changes nothing.
 TEST_F(IniFileTest, ReadsWritesAndRefusals) {
   const std::string head = "[windows]\r\nload=\r\nlong=" + std::string(3000, '\xE6') + "\r\n";
   test::WriteFile(C("WINDOWS/WIN.INI"), head + "\r\n[P]");
@@ -259,17 +261,25 @@ TEST_F(IniFileTest, ReadsWritesAndRefusals) {
   EXPECT_EQ(ini.ReadText("Windows", "LOAD", "d") + ini.ReadText("windows", "missing", "d"), "d");
   for (auto [name, key, value] : {std::tuple{"C:\\WINDOWS\\WIN.INI", "load", "中文"}, {"Win.ini", "new", "中"},
                                   {"Win.ini", "load", "a\r\n[evil]"}, {"Win.ini", "load", "\n"},
-                                  {"C:\\NO SUCH FOLDER\\A.INI", "k", "v"}, {"C:\\WINDOWS", "k", "v"}})
+                                  {"C:\\WINDOWS", "k", "v"}})
     EXPECT_EQ(Outcome([&] { TIniFile(machine, name).WriteText("windows", key, value); return ""; }),
               std::string("Unable to write to ") + name);
   ini.WriteNumber("windows", "Chunk", -512);
   ini.WriteText("Разное", "Ключ", "Я");
+  TIniFile(machine, "C:\\NEW.INI").WriteText("s", "k", "Я");
+  EXPECT_EQ(TIniFile(machine, "c:\\windows\\win.ini").ReadText("разное", "КЛЮЧ", ""), "Я");
+  EXPECT_EQ(ReadFile(C("WINDOWS/WIN.INI")), head + "\r\n[P]");
+  machine.Flush();
   EXPECT_EQ(ReadFile(C("WINDOWS/WIN.INI")),
             head + "Chunk=-512\r\n\r\n[P]\r\n\r\n[\xD0\xE0\xE7\xED\xEE\xE5]\r\n\xCA\xEB\xFE\xF7=\xDF");
   EXPECT_EQ(std::distance(fs::directory_iterator(C("WINDOWS")), fs::directory_iterator()), 1);
-  EXPECT_EQ(TIniFile(machine, "c:\\windows\\win.ini").ReadText("разное", "КЛЮЧ", ""), "Я");
-  TIniFile(machine, "C:\\NEW.INI").WriteText("s", "k", "Я");
   EXPECT_EQ(ReadFile(C("NEW.INI")), "[s]\r\nk=\xDF\r\n");
+  // Read again after the flush: a change made meanwhile by someone else is seen.
+  test::WriteFile(C("NEW.INI"), "[s]\r\nk=2\r\n");
+  EXPECT_EQ(TIniFile(machine, "C:\\NEW.INI").ReadText("s", "k", ""), "2");
+  // A folder that does not exist fails when the flush comes to it.
+  TIniFile(machine, "C:\\NO SUCH FOLDER\\A.INI").WriteText("s", "k", "v");
+  EXPECT_EQ(Outcome([&] { machine.Flush(); return ""; }), "Unable to write to C:\\NO SUCH FOLDER\\A.INI");
 }
 
 // A Wine prefix maps win.ini sections to the user's registry (as Wine 8 does); SYS: means the machine's Software.
@@ -394,6 +404,49 @@ TEST(MachineOpen, ReadsItsHivesOrRefusesLinesItDoesNotUnderstand) {
   }
 }
 
+// A change follows a link only while it stays inside the prefix, or inside the root folder of a drive that lies
+// outside it (z: is "/"): the boot file linked out of the prefix keeps its mode, attributes and bytes, and the error
+// names the link; a read follows it. A hive linked out of the prefix is not replaced either.
+TEST(Links, AChangeFollowsALinkOnlyWhileItStaysInThePrefix) {
+  TempPrefix prefix, outside;
+  const std::string boot = outside.file("msdos.sys"), viaZ = outside.file("z.ini");
+  test::WriteFile(boot, "[Options]\r\nBootGUI=1\r\n");
+  ASSERT_EQ(::symlink(boot.c_str(), prefix.file("drive_c/MSDOS.SYS").c_str()), 0);
+  fs::create_directory_symlink(outside.path(), prefix.file("drive_c/Out"));
+  fs::create_directory_symlink("/", prefix.file("dosdevices/z:"));
+  Machine machine(prefix.path(), MachineOptions{nullptr, FixedClock});
+  const std::string z = machine.WindowsPath(viaZ);
+  ASSERT_THAT(z, StartsWith("Z:\\"));
+  TIniFile(machine, z).WriteText("s", "k", "1");
+  machine.Flush();
+  EXPECT_EQ(ReadFile(viaZ), "[s]\r\nk=1\r\n");
+  EXPECT_EQ(SetAttributes(machine, z, 6), 0);
+  for (const char* linked : {"C:\\MSDOS.SYS", "C:\\Out\\msdos.sys"}) EXPECT_EQ(SetAttributes(machine, linked, 36), 5);
+  EXPECT_EQ(DosAttrib(boot) + std::to_string(Stat(boot).st_mode & 0777), "none" + std::to_string(0644));
+  TIniFile bootFile(machine, "C:\\MSDOS.SYS");
+  EXPECT_EQ(bootFile.ReadText("Options", "BootGUI", ""), "1");
+  bootFile.WriteText("Options", "BootGUI", "0");
+  EXPECT_EQ(Outcome([&] { machine.Flush(); return ""; }), "Unable to write to C:\\MSDOS.SYS");
+  EXPECT_EQ(ReadFile(boot), "[Options]\r\nBootGUI=1\r\n");
+  EXPECT_TRUE(fs::is_symlink(prefix.file("drive_c/MSDOS.SYS")));
+
+  TempPrefix linkedHive;
+  const std::string hive = outside.file("linked.reg");
+  fs::copy_file(linkedHive.file("system.reg"), hive);
+  fs::remove(linkedHive.file("system.reg"));
+  fs::create_symlink(hive, linkedHive.file("system.reg"));
+  Machine second(linkedHive.path(), MachineOptions{nullptr, FixedClock});
+  TRegistry reg(second);
+  reg.SetCurrentRoot(RootKey::LocalMachine);
+  ASSERT_TRUE(reg.OpenPath("\\Software\\Test", true));
+  reg.WriteText("v", "1");
+  const std::string before = ReadFile(hive);
+  EXPECT_EQ(Outcome([&] { second.Flush(); return ""; }), "Не удалось записать файл реестра «" +
+                                                             linkedHive.file("system.reg") +
+                                                             "»: это ссылка за пределы префикса, на «" + hive + "».");
+  EXPECT_EQ(ReadFile(hive), before);
+}
+
 using PathTest = OnPrefix;
 
 // Each part matches in any case (Cyrillic too) or keeps its spelling, as do all after it; dots stay on the drive.
@@ -423,38 +476,72 @@ TEST_F(PathTest, WindowsPathMapsHostPathsBack) {
   }
 }
 
-// A stand-in wineserver, laid out as Debian's Wine does it: it locks byte 0 of ${TMPDIR}/<name in
-// $prefix/wineserver>/server-<dev>-<ino>/lock. Gives the descriptor holding the lock, or -1 when that is held.
-int StartServer(const std::string& prefix) {
+// A stand-in wineserver, as Debian's Wine runs one: a process named wineserver64 that keeps open and holds a write
+// lock on byte 0 of ${TMPDIR}/<name>/server-<dev>-<ino>/lock; <name> is what $prefix/wineserver says, written first
+// when `nameIt`. It runs until the object goes.
+class FakeServer {
+ public:
+  FakeServer(const std::string& prefix, const std::string& tmp, bool nameIt = true) {
+    const struct stat st = Stat(prefix);
+    char name[96];
+    std::snprintf(name, sizeof name, "frambul-server-%d/server-%llx-%llx", ::getpid(),
+                  static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino));
+    if (nameIt) test::WriteFile(prefix + "/wineserver", fs::path(name).parent_path().string());
+    const fs::path dir = fs::path(tmp) / name;
+    fs::create_directories(dir);
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      struct flock fl {.l_type = F_WRLCK, .l_whence = SEEK_SET, .l_start = 0, .l_len = 1, .l_pid = 0};
+      const int fd = ::open((dir / "lock").c_str(), O_RDWR | O_CREAT, 0600);
+      const char got = ::prctl(PR_SET_NAME, "wineserver64") == 0 && fd >= 0 && ::fcntl(fd, F_SETLK, &fl) == 0;
+      if (::write(ready[1], &got, 1) != 1 || !got) ::_exit(1);
+      for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char got = 0;
+    running_ = pid_ > 0 && ::read(ready[0], &got, 1) == 1 && got;
+    ::close(ready[0]);
+  }
+  // Its folder and lock file stay, as a real server leaves them.
+  ~FakeServer() {
+    if (pid_ > 0 && ::kill(pid_, SIGKILL) == 0) ::waitpid(pid_, nullptr, 0);
+  }
+  // Whether it holds its lock, as a server that started does.
+  bool running() const { return running_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool running_ = false;
+};
+
+std::string OurTmp() {
   const char* tmp = std::getenv("TMPDIR");
-  char name[96];
-  const struct stat st = Stat(prefix);
-  std::snprintf(name, sizeof name, "frambul-server-%d/server-%llx-%llx", ::getpid(),
-                static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino));
-  test::WriteFile(prefix + "/wineserver", fs::path(name).parent_path().string());
-  const fs::path dir = fs::path(tmp && *tmp ? tmp : "/tmp") / name;
-  fs::create_directories(dir);
-  int fd = ::open((dir / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  struct flock fl {.l_type = F_WRLCK, .l_whence = SEEK_SET, .l_start = 0, .l_len = 1, .l_pid = 0};
-  if (fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &fl) == 0) return fd;
-  ::close(fd);
-  return -1;
+  return tmp && *tmp ? tmp : "/tmp";
 }
 
-// A server and an open machine keep each other out; one started where the machine could not hold its place (named
-// only after the machine opened) stops every write until it ends. A lock file alone is what an ended server leaves.
+// A server and an open machine keep each other out: one where the machine holds its place cannot start; one started
+// where the machine could not hold it (named only after the machine opened) stops every write and attribute change
+// until it ends, told once; the next OK writes all. A lock file alone is what an ended server leaves.
 TEST(WineServer, ARunningServerAndAnOpenMachineKeepEachOtherOut) {
   TempPrefix prefix;
   const std::string winIni = prefix.file("drive_c/WINDOWS/WIN.INI");
-  ::close(StartServer(prefix.path()));
+  {
+    FakeServer ended(prefix.path(), OurTmp());
+    ASSERT_TRUE(ended.running());
+  }
+  EXPECT_THAT(OpenError(prefix.path()), StartsWith("opens"));
+  {
+    FakeServer server(prefix.path(), OurTmp());
+    ASSERT_TRUE(server.running());
+    EXPECT_THAT(OpenError(prefix.path()),
+                AllOf(StartsWith("WineRunning"), HasSubstr("WINEPREFIX=\"" + prefix.path() + "\" wineserver -k")));
+  }
   {
     Machine machine(prefix.path());
-    EXPECT_EQ(StartServer(prefix.path()), -1);
+    EXPECT_FALSE(FakeServer(prefix.path(), OurTmp()).running());
   }
-  int server = StartServer(prefix.path());
-  EXPECT_THAT(OpenError(prefix.path()),
-              AllOf(StartsWith("WineRunning"), HasSubstr("WINEPREFIX=\"" + prefix.path() + "\" wineserver -k")));
-  ::close(server);
   fs::remove(prefix.file("wineserver"));
   test::WriteFile(winIni, "[windows]\r\nload=\r\n");
   Machine machine(prefix.path(), MachineOptions{nullptr, FixedClock});
@@ -462,17 +549,20 @@ TEST(WineServer, ARunningServerAndAnOpenMachineKeepEachOtherOut) {
   ASSERT_TRUE(reg.OpenPath("\\Software\\Test", true));
   reg.WriteText("v", "1");
   TIniFile ini(machine, "Win.Ini");
-  server = StartServer(prefix.path());
-  EXPECT_THROW(machine.Flush(), EStoreError);
-  EXPECT_THROW(ini.WriteText("windows", "load", "x.exe"), EStoreError);
-  EXPECT_NO_THROW(ini.RemoveKey("windows", "load"));
-  EXPECT_EQ(SetAttributes(machine, "Win.Ini", 7), 32);
-  EXPECT_EQ(ReadFile(winIni) + DosAttrib(winIni), "[windows]\r\nload=\r\nnone");
-  ::close(server);
-  machine.Flush();
   ini.WriteText("windows", "load", "x.exe");
+  {
+    FakeServer server(prefix.path(), OurTmp());
+    ASSERT_TRUE(server.running());
+    EXPECT_THROW(machine.Flush(), EMachineError);
+    EXPECT_NO_THROW(machine.Flush());  // told once
+    EXPECT_EQ(SetAttributes(machine, "Win.Ini", 7), 32);
+    EXPECT_EQ(ReadFile(winIni) + DosAttrib(winIni), "[windows]\r\nload=\r\nnone");
+    EXPECT_THROW(machine.Flush(FlushMode::Retry), EMachineError);
+  }
+  machine.Flush(FlushMode::Retry);
   EXPECT_THAT(ReadFile(prefix.file("user.reg")), HasSubstr("\"v\"=\"1\""));
-  fs::remove_all(fs::temp_directory_path() / ReadFile(prefix.file("wineserver")));
+  EXPECT_EQ(ReadFile(winIni), "[windows]\r\nload=x.exe\r\n");
+  fs::remove_all(fs::path(OurTmp()) / ("frambul-server-" + std::to_string(::getpid())));
 }
 
 // Fails the nth and later calls of one step to the disk; the first failing Write writes half, as a full disk does.
@@ -494,50 +584,76 @@ struct FailingFileSystem : FileSystem {
   }
   int Fsync(int fd) override { return Fails(kFsync, EIO) ? -1 : FileSystem::Fsync(fd); }
   int Rename(const char* from, const char* to) override {
+    ++renames;
     return Fails(kRename, EIO) ? -1 : FileSystem::Rename(from, to);
   }
   Step step = kNone;
-  int nth = 1, calls = 0;
+  int nth = 1, calls = 0, renames = 0;
 };
 
 // How many entries a folder holds: a temporary file left behind would be one more.
 long Entries(const std::string& dir) { return std::distance(fs::directory_iterator(dir), fs::directory_iterator()); }
 
-class FailedWrite : public ::testing::TestWithParam<FailingFileSystem::Step> {
+class FailedWrite : public ::testing::TestWithParam<std::pair<FailingFileSystem::Step, std::string>> {
  protected:
   TempPrefix prefix;
   FailingFileSystem fileSystem;
   Machine machine{prefix.path(), MachineOptions{&fileSystem, FixedClock}};
 };
 
-// Whichever call fails, the old file stays whole, no temporary file is left and the changes stay pending.
-TEST_P(FailedWrite, KeepsTheOldFileAndThePendingChanges) {
+// Changes to both hives and the boot file reach the disk in one flush, one replacement each. Whichever call fails
+// before the renames, no file changes and no temporary file is left; the error names the hive and the reason, or the
+// boot file as the program named it, and is told once: the next change or OK tries again. A failed rename leaves
+// the files renamed before it new, the others old.
+TEST_P(FailedWrite, ChangesNoFileOrOnlyTheFilesRenamedBefore) {
+  const auto& [step, reason] = GetParam();
   const std::string system = prefix.file("system.reg"), user = prefix.file("user.reg");
-  const std::string systemBefore = ReadFile(system), userBefore = ReadFile(user);
+  const std::string boot = prefix.file("drive_c/MSDOS.SYS");
+  test::WriteFile(boot, "[Options]\r\nBootGUI=1\r\nBootMulti=1\r\n");
+  const std::string before[] = {ReadFile(system), ReadFile(user), ReadFile(boot)};
+  auto changed = [&] {
+    std::string which;
+    for (int i = 0; i < 3; ++i) which += ReadFile(std::vector{system, user, boot}[i]) == before[i] ? "-" : "+";
+    return which;
+  };
   TRegistry reg(machine);
   ASSERT_TRUE(reg.OpenPath("\\Software\\Test", true));
   reg.WriteText("user", "1");
   reg.SetCurrentRoot(RootKey::LocalMachine);
   ASSERT_TRUE(reg.OpenPath("\\Software\\Test", true));
   reg.WriteText("big", std::string(100000, 'x'));
-  fileSystem.FailAt(GetParam());
-  EXPECT_EQ(Outcome([&] { machine.Flush(); return ""; }), "Unable to write to " + system);
-  EXPECT_EQ(ReadFile(system), systemBefore);
-  EXPECT_TRUE(machine.hive(RootKey::LocalMachine).dirty());
-  fileSystem.FailAt(GetParam(), 2);  // system.reg goes through, user.reg fails
-  EXPECT_EQ(Outcome([&] { machine.Flush(); return ""; }), "Unable to write to " + user);
-  EXPECT_EQ(ReadFile(user), userBefore);
-  EXPECT_FALSE(machine.hive(RootKey::LocalMachine).dirty());
-  EXPECT_TRUE(machine.hive(RootKey::CurrentUser).dirty());
-  EXPECT_EQ(Entries(prefix.path()), 4);  // the hives, drive_c and dosdevices
+  TIniFile bootFile(machine, "C:\\MSDOS.SYS");
+  bootFile.WriteText("Options", "BootGUI", "0");
+  bootFile.WriteText("Options", "Logo", "0");
+  bootFile.RemoveKey("Options", "BootMulti");
+
+  fileSystem.FailAt(step);
+  EXPECT_EQ(Outcome([&] { machine.Flush(); return ""; }),
+            "Не удалось записать файл реестра «" + system + "»: " + reason + ".");
+  EXPECT_EQ(changed(), "---");
+  const int calls = fileSystem.calls;
+  EXPECT_EQ(Outcome([&] { machine.Flush(); return ""; }), "");
+  EXPECT_EQ(fileSystem.calls, calls);
+  fileSystem.FailAt(step, 3);
+  EXPECT_EQ(Outcome([&] { machine.Flush(FlushMode::Retry); return ""; }), "Unable to write to C:\\MSDOS.SYS");
+  EXPECT_EQ(changed(), step == FailingFileSystem::kRename ? "++-" : "---");
+  EXPECT_EQ(Entries(prefix.path()) + Entries(prefix.file("drive_c")), 4 + 2);  // hives, folders, WINDOWS, MSDOS.SYS
   fileSystem.FailAt(FailingFileSystem::kNone);
+  fileSystem.renames = 0;
+  bootFile.WriteText("Options", "Network", "1");
   machine.Flush();
+  EXPECT_EQ(fileSystem.renames, step == FailingFileSystem::kRename ? 1 : 3);
   EXPECT_THAT(ReadFile(user), HasSubstr("\"user\"=\"1\""));
   EXPECT_THAT(ReadFile(system), HasSubstr(std::string(100000, 'x')));
+  EXPECT_EQ(ReadFile(boot), "[Options]\r\nBootGUI=0\r\nLogo=0\r\nNetwork=1\r\n");
+  machine.Flush(FlushMode::Retry);
+  EXPECT_EQ(fileSystem.renames, step == FailingFileSystem::kRename ? 1 : 3);  // nothing left to write
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, FailedWrite, ::testing::Values(FailingFileSystem::kWrite, FailingFileSystem::kFsync,
-                                                               FailingFileSystem::kRename));
+INSTANTIATE_TEST_SUITE_P(Steps, FailedWrite,
+                         ::testing::Values(std::pair{FailingFileSystem::kWrite, std::string("нет места на диске")},
+                                           std::pair{FailingFileSystem::kFsync, std::string("ошибка ввода-вывода на диске")},
+                                           std::pair{FailingFileSystem::kRename, std::string("ошибка ввода-вывода на диске")}));
 
 // A real short write (the file size limit) and a crash before the rename leave the old hive for the next start.
 TEST(Crash, AShortWriteOrACrashBeforeTheRenameLeavesTheOldHive) {
@@ -556,7 +672,10 @@ TEST(Crash, AShortWriteOrACrashBeforeTheRenameLeavesTheOldHive) {
                 reg.WriteText("v", std::string(200000, 'x'));
                 rlimit limit{4096, 4096};
                 if (!fileSystem && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 11;
-                return Outcome([&] { machine.Flush(); return ""; }) == "Unable to write to " + system ? 0 : 12;
+                return Outcome([&] { machine.Flush(); return ""; }) ==
+                               "Не удалось записать файл реестра «" + system + "»: превышен предел размера файла."
+                           ? 0
+                           : 12;
               }),
               fileSystem ? 42 : 0);
     EXPECT_EQ(ReadFile(system), before);
@@ -589,9 +708,15 @@ TEST(Rewrite, KeepsPermissionsOwnerAndExtendedAttributesAndHonoursReadOnly) {
   reg.WriteText("v", "1");
   machine.Flush();
   ini.WriteText("windows", "load", "b.exe");
+  boot.WriteText("Options", "BootGUI", "0");
+  boot.WriteText("Options", "BootGUI", "1");  // back as it was: nothing to write
+  const ino_t bootInode = Stat(msdos).st_ino;
+  machine.Flush();
+  EXPECT_EQ(Stat(msdos).st_ino, bootInode);
   ASSERT_EQ(SetAttributes(machine, "C:\\MSDOS.SYS", 7), 0);
-  EXPECT_EQ(Outcome([&] { boot.WriteText("Options", "BootGUI", "0"); return ""; }), "Unable to write to C:\\MSDOS.SYS");
+  boot.WriteText("Options", "BootGUI", "0");
   boot.RemoveKey("Options", "BootGUI");
+  EXPECT_EQ(Outcome([&] { machine.Flush(); return ""; }), "Unable to write to C:\\MSDOS.SYS");
   EXPECT_TRUE(fs::is_symlink(prefix.file("drive_c/WINDOWS/WIN.INI")));
   EXPECT_EQ(ReadFile(real) + ReadFile(msdos), "[windows]\r\nload=b.exe\r\n[Options]\r\nBootGUI=1\r\n");
   for (const auto& [file, before] : {std::pair{system, systemBefore}, {real, realBefore}}) {

@@ -94,7 +94,8 @@ class MainFrmTest : public QObject {
     s.click("LogoChk");
     chmod(s.file("system.reg").c_str(), 0444);
     s.click("OkBtn");
-    QCOMPARE(s.errors, QStringList{QString::fromStdString("Unable to write to " + s.file("system.reg") + ".")});
+    QCOMPARE(s.errors, QStringList{QString::fromStdString("Не удалось записать файл реестра «" + s.file("system.reg") +
+                                                          "»: нет прав на запись.")});
     QVERIFY(s.frm->isVisible());
     QCOMPARE(s.bootAttributes(), 4);
     chmod(s.file("system.reg").c_str(), 0644);

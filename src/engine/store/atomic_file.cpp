@@ -88,68 +88,63 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return data;
 }
 
-namespace {
-
-// The file a path finally names: a link is followed to its target, so that a
-// rewrite replaces the target and the link stays a link.
-std::string FollowLinks(std::string path) {
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
-    std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1);
-    ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-    if (n <= 0 || static_cast<size_t>(n) >= target.size()) break;
-    std::string t(target.data(), static_cast<size_t>(n));
-    auto slash = path.rfind('/');
-    path = (t[0] == '/' || slash == std::string::npos) ? t : path.substr(0, slash + 1) + t;
-  }
-  return path;
-}
-
-}  // namespace
-
-void ReplaceFile(const std::string& linkOrPath, std::string_view bytes, FileSystem& fs) {
-  const std::string path = FollowLinks(linkOrPath);
+PendingReplace::PendingReplace(const std::string& path, std::string_view bytes, FileSystem& fs)
+    : path_(path), fs_(fs) {
   struct stat old {};
   bool exists = ::stat(path.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) Fail(errno, "cannot write " + path);
   if (exists && !(old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) Fail(EACCES, "read-only file " + path);
 
   auto slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  dir_ = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string tmp = dir + "/." + base + ".new-XXXXXX";
+  std::string tmp = dir_ + "/." + base + ".new-XXXXXX";
   Fd fd(::mkstemp(tmp.data()));
-  if (fd.get() < 0) Fail(errno, "cannot create a file in " + dir);
-
+  if (fd.get() < 0) Fail(errno, "cannot create a file in " + dir_);
+  tmp_ = tmp;
   try {
-    if (exists) {
-      if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0 && errno != EPERM) Fail(errno, "cannot set owner of " + tmp);
-      if (::fchmod(fd.get(), old.st_mode & 07777) != 0) Fail(errno, "cannot set permissions of " + tmp);
-      CopyXattrs(path, fd.get());
-    } else {
-      mode_t mask = ::umask(0);
-      ::umask(mask);
-      if (::fchmod(fd.get(), 0666 & ~mask) != 0) Fail(errno, "cannot set permissions of " + tmp);
-    }
-    size_t done = 0;
-    while (done < bytes.size()) {
-      ssize_t n = fs.Write(fd.get(), bytes.data() + done, bytes.size() - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        Fail(errno, "cannot write " + tmp);
-      }
-      if (n == 0) Fail(EIO, "cannot write " + tmp);
-      done += static_cast<size_t>(n);
-    }
-    if (fs.Fsync(fd.get()) != 0) Fail(errno, "cannot flush " + tmp);
-    if (::close(fd.release()) != 0) Fail(errno, "cannot close " + tmp);
-    if (fs.Rename(tmp.c_str(), path.c_str()) != 0) Fail(errno, "cannot replace " + path);
+    Fill(fd.get(), exists ? &old : nullptr, bytes);
+    if (::close(fd.release()) != 0) Fail(errno, "cannot close " + tmp_);
   } catch (...) {
-    ::unlink(tmp.c_str());
+    // The destructor does not run for an object whose constructor throws.
+    ::unlink(tmp_.c_str());
     throw;
   }
-  // The rename is durable only once the folder itself reaches the disk.
+}
+
+void PendingReplace::Fill(int fd, const struct stat* old, std::string_view bytes) {
+  if (old) {
+    if (::fchown(fd, old->st_uid, old->st_gid) != 0 && errno != EPERM) Fail(errno, "cannot set owner of " + tmp_);
+    if (::fchmod(fd, old->st_mode & 07777) != 0) Fail(errno, "cannot set permissions of " + tmp_);
+    CopyXattrs(path_, fd);
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd, 0666 & ~mask) != 0) Fail(errno, "cannot set permissions of " + tmp_);
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = fs_.Write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno, "cannot write " + tmp_);
+    }
+    if (n == 0) Fail(EIO, "cannot write " + tmp_);
+    done += static_cast<size_t>(n);
+  }
+  if (fs_.Fsync(fd) != 0) Fail(errno, "cannot flush " + tmp_);
+}
+
+PendingReplace::~PendingReplace() {
+  if (!committed_) ::unlink(tmp_.c_str());
+}
+
+void PendingReplace::Commit() {
+  if (fs_.Rename(tmp_.c_str(), path_.c_str()) != 0) Fail(errno, "cannot replace " + path_);
+  committed_ = true;
+}
+
+void SyncFolder(const std::string& dir) {
   Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dirFd.get() >= 0) ::fsync(dirFd.get());
 }

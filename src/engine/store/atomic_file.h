@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace frambul::store {
@@ -23,12 +24,38 @@ class FileSystem {
 // std::system_error.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// Replaces (or creates) the file at `path` with `bytes`: written in full to a
-// temporary file in the same folder, the old file's permissions, owner and
-// extended attributes carried over, flushed to disk, renamed over the old file,
-// and the folder flushed. On any failure the temporary file is removed, the old
-// file is untouched and std::system_error is thrown. A file without write
-// permission (the read-only attribute) is not replaced (EACCES).
-void ReplaceFile(const std::string& path, std::string_view bytes, FileSystem& fs);
+// The replacement (or creation) of the file at `path` (the file itself, not a
+// link to it), in two steps, so that several files can be made ready before
+// the first of them changes. The constructor writes `bytes` in full to a
+// temporary file ".NAME.new-XXXXXX" in the same folder, carries over the old
+// file's permissions, owner and extended attributes and flushes it to disk;
+// Commit renames it over the old file. Until then the old file is untouched,
+// and a replacement dropped uncommitted removes its temporary file. Both steps
+// throw std::system_error. A file without write permission (the read-only
+// attribute) is not replaced (EACCES).
+class PendingReplace {
+ public:
+  PendingReplace(const std::string& path, std::string_view bytes, FileSystem& fs);
+  ~PendingReplace();
+  PendingReplace(const PendingReplace&) = delete;
+  PendingReplace& operator=(const PendingReplace&) = delete;
+
+  void Commit();
+  // The folder to flush once the renames are done.
+  const std::string& folder() const { return dir_; }
+
+ private:
+  // Owner, permissions and extended attributes of the old file, the bytes, the flush.
+  void Fill(int fd, const struct stat* old, std::string_view bytes);
+
+  std::string path_;
+  std::string dir_;
+  std::string tmp_;
+  FileSystem& fs_;
+  bool committed_ = false;
+};
+
+// Flushes a folder to disk: a rename in it is durable only then.
+void SyncFolder(const std::string& dir);
 
 }  // namespace frambul::store

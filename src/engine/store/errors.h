@@ -24,6 +24,10 @@ class EConvertError : public EStoreError {
   using EStoreError::EStoreError;
 };
 
+// Why a file operation failed, in the words the program speaks to its user
+// ("нет места на диске" for ENOSPC); `writing` tells write from read access.
+std::string FailureReason(int err, bool writing);
+
 // Fills the single %s of a message pattern.
 std::string Format(const char* pattern, const std::string& arg);
 

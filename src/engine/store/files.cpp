@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <system_error>
 
 #include "inifile.h"
 #include "text.h"
@@ -92,7 +93,15 @@ int SetAttributes(Machine& machine, std::string_view fileName, int attributes) {
   } catch (const EMachineError&) {
     return 32;
   }
-  std::string host = machine.HostPath(fileName);
+  std::string host;
+  try {
+    const ChangeTarget target = machine.Target(machine.HostPath(fileName));
+    // A link out of the prefix leads to a file that is not the machine's.
+    if (!target.allowed) return 5;
+    host = target.path;
+  } catch (const std::system_error& e) {
+    return WindowsError(e.code().value());
+  }
   struct stat st {};
   if (::stat(host.c_str(), &st) != 0) return WindowsError(errno);
   mode_t mode = st.st_mode & 07777;

@@ -34,8 +34,9 @@ struct TSearchRec {
 
 // Replaces all attribute bits of a file: 1 read-only, 2 hidden, 4 system
 // (32 archive and 16 directory are accepted and not stored). Gives 0 or a
-// Windows error code: 2 no such file, 3 no such folder, 5 access denied,
-// 32 Wine runs on the prefix, 50 the file system keeps no DOS attributes.
+// Windows error code: 2 no such file, 3 no such folder, 5 access denied (also
+// for a link that leads out of the prefix: nothing changes there), 32 Wine
+// runs on the prefix, 50 the file system keeps no DOS attributes.
 int SetAttributes(Machine& machine, std::string_view fileName, int attributes);
 
 // The attribute bits of a file, or -1 when it does not exist.

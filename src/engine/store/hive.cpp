@@ -757,6 +757,7 @@ std::string Hive::Write() const {
 void Hive::touch(RegKey& key, int64_t now) {
   key.modif_ = now;
   dirty_ = true;
+  ++revision_;
 }
 
 RegKey* Hive::CreateSubkey(RegKey& parent, std::u16string_view name, int64_t now) {

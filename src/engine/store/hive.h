@@ -98,6 +98,8 @@ class Hive {
   // Whether anything changed since the hive was read or last written.
   bool dirty() const { return dirty_; }
   void markClean() { dirty_ = false; }
+  // Counts the changes ever made, so that a caller can tell whether any came since it looked.
+  uint64_t revision() const { return revision_; }
 
   // Changes, with Wine's rules for modification times: a changed key, and the
   // parent of a created or deleted key, take the time `now`. Setting a value to
@@ -118,6 +120,7 @@ class Hive {
   std::u16string rootPath_;
   size_t sizeHint_ = 0;  // the size of the text read, to make room for the text written
   bool dirty_ = false;
+  uint64_t revision_ = 0;
   std::vector<std::unique_ptr<RegKey>> removed_;
 };
 

@@ -82,7 +82,7 @@ std::string TIniFile::ReadText(std::string_view section, std::string_view key, s
     return CutToCharacters(std::move(result), kMaxProfileText);
   }
   try {
-    if (auto bytes = ReadWholeFile(machine_.HostPath(fileName_))) {
+    if (const auto& bytes = machine_.ReadProfile(machine_.HostPath(fileName_))) {
       if (auto value = IniDocument::Parse(*bytes, machine_.AnsiCodePage()).Get(section, key)) result = *value;
     }
   } catch (const std::system_error&) {
@@ -102,12 +102,11 @@ void TIniFile::WriteText(std::string_view section, std::string_view key, std::st
   }
   std::string path = machine_.HostPath(fileName_);
   try {
-    auto bytes = ReadWholeFile(path);
+    const auto& bytes = machine_.ReadProfile(path);
     IniDocument doc = bytes ? IniDocument::Parse(*bytes, machine_.AnsiCodePage()) : IniDocument::Empty(machine_.AnsiCodePage());
     if (!doc.Set(section, key, value)) throw EStoreError(failure);
-    std::string out = doc.Serialize();
-    if (bytes && out == *bytes) return;
-    machine_.WriteFile(path, out);
+    // Reaches the disk when the machine is flushed, with the other files changed meanwhile.
+    machine_.WriteProfile(path, fileName_, doc.Serialize());
   } catch (const std::system_error&) {
     throw EStoreError(failure);
   }
@@ -125,10 +124,10 @@ void TIniFile::RemoveKey(std::string_view section, std::string_view key) {
       return;
     }
     std::string path = machine_.HostPath(fileName_);
-    auto bytes = ReadWholeFile(path);
+    const auto& bytes = machine_.ReadProfile(path);
     if (!bytes) return;
     IniDocument doc = IniDocument::Parse(*bytes, machine_.AnsiCodePage());
-    if (doc.Remove(section, key)) machine_.WriteFile(path, doc.Serialize());
+    if (doc.Remove(section, key)) machine_.WriteProfile(path, fileName_, doc.Serialize());
   } catch (...) {
     // Removing a key reports nothing.
   }

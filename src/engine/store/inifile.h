@@ -1,6 +1,7 @@
 #pragma once
 // TIniFile: the profile-file accessor. It holds only a file name; every call
-// goes to the file at once. Where the machine's registry maps the file's
+// goes to the machine's copy of the file, which reads the file once per event
+// handler and writes it when the handler ends (Machine::Flush). Where the machine's registry maps the file's
 // section to a registry key (IniFileMapping, as Windows NT and Wine do), the
 // call reads and writes that registry value instead.
 
@@ -23,7 +24,8 @@ class TIniFile {
   // The default when file, section or key is missing; at most 2047 characters.
   std::string ReadText(std::string_view section, std::string_view key, std::string_view defaultValue);
   // Sets key=value, creating section and file as needed. Raises EStoreError
-  // "Unable to write to %s" when the file cannot be written.
+  // "Unable to write to %s" when the file cannot be read or cannot hold the
+  // text; Machine::Flush raises it when the file cannot be written.
   void WriteText(std::string_view section, std::string_view key, std::string_view value);
   void WriteNumber(std::string_view section, std::string_view key, int32_t value);
   // Removes the key's line; never raises.

@@ -33,6 +33,39 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+// The path without links, "." or ".."; nothing, with errno set, when a part is missing.
+std::optional<std::string> RealPath(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return std::nullopt;
+  std::string out(real);
+  std::free(real);
+  return out;
+}
+
+// Whether `path` (without links) lies in `folder` or is the folder itself.
+bool Inside(std::string_view path, std::string_view folder) {
+  if (folder.empty()) return false;
+  if (folder == "/") return true;
+  return path.starts_with(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+// The path that a link in its last part leads to, links to links followed.
+std::string FollowLastLinks(std::string path) {
+  for (int depth = 0;; ++depth) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (depth == 40) throw std::system_error(ELOOP, std::generic_category(), path);
+    std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n < 0) throw std::system_error(errno, std::generic_category(), path);
+    if (n == 0 || static_cast<size_t>(n) >= target.size())
+      throw std::system_error(ENAMETOOLONG, std::generic_category(), path);
+    const std::string t(target.data(), static_cast<size_t>(n));
+    const auto slash = path.rfind('/');
+    path = (t[0] == '/' || slash == std::string::npos) ? t : path.substr(0, slash + 1) + t;
+  }
+}
+
 // The folders in which a wineserver for the prefix keeps its lock: upstream
 // Wine's /tmp/.wine-<uid>/ and Debian's /run/user/<uid>/wine/ or
 // ${TMPDIR:-/tmp}/<name in $WINEPREFIX/wineserver>/.
@@ -131,8 +164,10 @@ Machine::Machine(const std::string& prefix, MachineOptions options)
       throw EMachineError(EMachineError::Kind::AlreadyOpen,
                           "Префикс Wine «" + prefix_ + "» уже открыт другой копией программы.");
     throw EMachineError(EMachineError::Kind::Unreadable,
-                        "Префикс Wine «" + prefix_ + "» не открывается: " + std::generic_category().message(err));
+                        "Префикс Wine «" + prefix_ + "» не открывается: " + FailureReason(err, false) + ".");
   }
+  // Where changes must stay; should the folder not resolve, no change is allowed.
+  realPrefix_ = RealPath(prefix_).value_or("");
   try {
     CheckNoServer();
     HoldServerLocks();
@@ -218,7 +253,8 @@ std::unique_ptr<Hive> Machine::LoadHive(const std::string& file, bool required) 
   try {
     text = ReadWholeFile(path);
   } catch (const std::system_error& e) {
-    throw EMachineError(EMachineError::Kind::Unreadable, "Файл «" + path + "» не читается: " + e.code().message());
+    throw EMachineError(EMachineError::Kind::Unreadable, "Не удалось прочитать файл реестра «" + path +
+                                                             "»: " + FailureReason(e.code().value(), false) + ".");
   }
   if (!text) {
     if (required)
@@ -392,22 +428,120 @@ void Machine::CheckNoServer() const {
   }
 }
 
-void Machine::WriteFile(const std::string& hostPath, std::string_view bytes) {
-  CheckNoServer();
-  ReplaceFile(hostPath, bytes, *fs_);
+ChangeTarget Machine::Target(const std::string& hostPath) const {
+  const std::string path = FollowLastLinks(hostPath);
+  const auto slash = path.rfind('/');
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::optional<std::string> folder =
+      RealPath(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
+  if (!folder) throw std::system_error(errno, std::generic_category(), path);
+  ChangeTarget target{(*folder == "/" ? "" : *folder) + "/" + base, false};
+  // A drive whose root folder lies outside the prefix is the user's own set-up
+  // (z: is "/"): there a change stays inside that root folder.
+  std::string bound = realPrefix_;
+  const std::string drives = prefix_ + "/dosdevices/";
+  const size_t rootEnd = drives.size() + 2;
+  if (hostPath.starts_with(drives) && hostPath.size() >= rootEnd && hostPath[rootEnd - 1] == ':' &&
+      (hostPath.size() == rootEnd || hostPath[rootEnd] == '/')) {
+    const std::optional<std::string> root = RealPath(hostPath.substr(0, rootEnd));
+    if (root && !Inside(*root, realPrefix_)) bound = *root;
+  }
+  target.allowed = Inside(target.path, bound);
+  return target;
 }
 
-void Machine::Flush() {
-  for (auto [hive, file] : {std::pair{system_.get(), "system.reg"}, std::pair{user_.get(), "user.reg"}}) {
-    if (!hive->dirty()) continue;
-    std::string path = prefix_ + "/" + file;
-    try {
-      WriteFile(path, hive->Write());
-    } catch (const std::system_error&) {
-      throw EStoreError(Format("Unable to write to %s", path));
-    }
-    hive->markClean();
+const std::optional<std::string>& Machine::ReadProfile(const std::string& hostPath) {
+  auto it = profiles_.find(hostPath);
+  if (it == profiles_.end()) it = profiles_.emplace(hostPath, ProfileFile{ReadWholeFile(hostPath), {}, {}}).first;
+  return it->second.written ? it->second.written : it->second.onDisk;
+}
+
+void Machine::WriteProfile(const std::string& hostPath, const std::string& fileName, std::string bytes) {
+  const std::optional<std::string>& now = ReadProfile(hostPath);
+  if (now && *now == bytes) return;
+  ProfileFile& file = profiles_[hostPath];
+  ++profileRevision_;
+  file.name = fileName;
+  // Written back to what the disk holds: nothing left to write.
+  if (file.onDisk && *file.onDisk == bytes) file.written.reset();
+  else file.written = std::move(bytes);
+}
+
+uint64_t Machine::Revision() const { return system_->revision() + user_->revision() + profileRevision_; }
+
+struct Machine::PendingFile {
+  std::string hostPath;
+  std::string bytes;
+  Hive* hive = nullptr;            // the hive written, or
+  ProfileFile* profile = nullptr;  // the profile file written
+};
+
+void Machine::Flush(FlushMode mode) {
+  // Files read in this handler are read again in the next: someone may change them meanwhile.
+  auto forgetRead = [this] { std::erase_if(profiles_, [](const auto& entry) { return !entry.second.written; }); };
+  const bool pending = system_->dirty() || user_->dirty() ||
+                       std::any_of(profiles_.begin(), profiles_.end(), [](const auto& e) { return e.second.written; });
+  if (!pending) failedAt_.reset();
+  // A failure is told once: the next change, or the next OK, tries again.
+  if (!pending || (mode == FlushMode::Changes && failedAt_ == Revision())) return forgetRead();
+
+  std::vector<PendingFile> files;
+  for (auto [hive, name] : {std::pair{system_.get(), "system.reg"}, std::pair{user_.get(), "user.reg"}})
+    if (hive->dirty()) files.push_back({prefix_ + "/" + name, hive->Write(), hive, nullptr});
+  for (auto& [path, file] : profiles_)
+    if (file.written) files.push_back({path, *file.written, nullptr, &file});
+  try {
+    WriteAll(files);
+  } catch (...) {
+    failedAt_ = Revision();
+    forgetRead();
+    throw;
   }
+  failedAt_.reset();
+  forgetRead();
+}
+
+void Machine::WriteAll(std::vector<PendingFile>& files) {
+  CheckNoServer();
+  auto failure = [](const PendingFile& file, const std::string& reason) {
+    return EStoreError(file.profile ? Format("Unable to write to %s", file.profile->name)
+                                    : "Не удалось записать файл реестра «" + file.hostPath + "»: " + reason + ".");
+  };
+  // Every new file whole on the disk before the first rename: a failure up to
+  // here changes no file, and a crash from here on leaves each file old or new.
+  std::vector<std::unique_ptr<PendingReplace>> ready;
+  for (const PendingFile& file : files) {
+    try {
+      const ChangeTarget target = Target(file.hostPath);
+      if (!target.allowed) throw failure(file, "это ссылка за пределы префикса, на «" + target.path + "»");
+      ready.push_back(std::make_unique<PendingReplace>(target.path, file.bytes, *fs_));
+    } catch (const std::system_error& e) {
+      throw failure(file, FailureReason(e.code().value(), true));
+    }
+  }
+  size_t done = 0;
+  auto syncFolders = [&] {
+    std::vector<std::string> folders;
+    for (size_t i = 0; i < done; ++i)
+      if (std::find(folders.begin(), folders.end(), ready[i]->folder()) == folders.end())
+        folders.push_back(ready[i]->folder());
+    for (const std::string& folder : folders) SyncFolder(folder);
+  };
+  for (; done < files.size(); ++done) {
+    try {
+      ready[done]->Commit();
+    } catch (const std::system_error& e) {
+      syncFolders();
+      throw failure(files[done], FailureReason(e.code().value(), true));
+    }
+    PendingFile& file = files[done];
+    if (file.hive) file.hive->markClean();
+    if (file.profile) {
+      file.profile->onDisk = std::move(file.profile->written);
+      file.profile->written.reset();
+    }
+  }
+  syncFolders();
 }
 
 }  // namespace frambul::store

@@ -3,9 +3,12 @@
 // back in Wine's own formats.
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "atomic_file.h"
 #include "errors.h"
@@ -31,6 +34,21 @@ class EMachineError : public EStoreError {
 
  private:
   Kind kind_;
+};
+
+// How Flush treats writes that failed before.
+enum class FlushMode {
+  // After every event handler: writes what changed; after a failed write,
+  // while nothing new changed in memory, neither tries again nor throws again.
+  Changes,
+  // OK: tries every pending write again.
+  Retry,
+};
+
+// Where a write or an attribute change of a host path lands, links followed.
+struct ChangeTarget {
+  std::string path;      // the final file, in a folder named without links
+  bool allowed = false;  // inside the prefix, or inside the root folder of a drive that lies outside it
 };
 
 struct MachineOptions {
@@ -73,21 +91,50 @@ class Machine {
   // Throws EMachineError(WineRunning) when a wineserver holds the prefix
   // (one started where this machine could not hold it, e.g. with another TMPDIR).
   void CheckNoServer() const;
-  // Atomically replaces a file of the machine, after checking that Wine does
-  // not run. Throws std::system_error, or EMachineError when Wine runs.
-  void WriteFile(const std::string& hostPath, std::string_view bytes);
-  // Writes every hive that changed. Throws EStoreError "Unable to write to %s",
-  // or EMachineError when Wine runs on the prefix.
-  void Flush();
+
+  // Where a change of `hostPath` lands. Links are followed only while they
+  // stay inside the prefix folder (for a drive whose root folder lies outside
+  // the prefix, such as z: -> /, inside that root folder): `allowed` tells.
+  // Throws std::system_error when the file's folder cannot be resolved.
+  ChangeTarget Target(const std::string& hostPath) const;
+
+  // A profile file's bytes as this event handler sees them: what was written
+  // in memory, else the file as read from disk (once until the next flush).
+  // Nothing when it does not exist; other failures throw std::system_error.
+  // The reference holds until the next flush.
+  const std::optional<std::string>& ReadProfile(const std::string& hostPath);
+  // Keeps new bytes of a profile file in memory until the next flush.
+  // `fileName` is the name the caller gave, for the error message.
+  void WriteProfile(const std::string& hostPath, const std::string& fileName, std::string bytes);
+
+  // Writes every hive and profile file that changed, after checking that Wine
+  // does not run: first every new file in full beside its old one, flushed to
+  // disk, then the renames, then the folders flushed. A failure before the
+  // renames changes no file. Throws EMachineError when Wine runs, EStoreError
+  // naming the hive and the reason, or "Unable to write to %s" with a profile
+  // file's name.
+  void Flush(FlushMode mode = FlushMode::Changes);
 
  private:
+  // A profile file as read from disk, and what was written to it in memory.
+  struct ProfileFile {
+    std::optional<std::string> onDisk;
+    std::optional<std::string> written;  // set only while it differs from onDisk
+    std::string name;                    // as the caller gave it
+  };
+  // One file that Flush writes.
+  struct PendingFile;
+
   std::unique_ptr<Hive> LoadHive(const std::string& file, bool required);
+  uint64_t Revision() const;
+  void WriteAll(std::vector<PendingFile>& files);
   void HoldServerLocks();
   void ReleaseServerLocks();
   KeyRef FollowLink(KeyRef link);
   std::string ReadMachineString(std::u16string_view path, std::u16string_view name);
 
   std::string prefix_;
+  std::string realPrefix_;  // the prefix folder, links resolved
   MachineOptions options_;
   FileSystem defaultFs_;
   FileSystem* fs_;
@@ -104,6 +151,9 @@ class Machine {
   std::unique_ptr<Hive> user_;
   std::string windowsDirectory_;
   unsigned ansiCodePage_ = 1252;
+  std::map<std::string, ProfileFile> profiles_;  // by host path
+  uint64_t profileRevision_ = 0;
+  std::optional<uint64_t> failedAt_;  // the revision whose write failed last
 };
 
 }  // namespace frambul::store
