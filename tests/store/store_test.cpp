@@ -521,19 +521,20 @@ std::string OurTmp() {
   return tmp && *tmp ? tmp : "/tmp";
 }
 
-// A server and an open machine keep each other out: one where the machine holds its place cannot start; one started
-// where the machine could not hold it (named only after the machine opened) stops every write and attribute change
-// until it ends, told once; the next OK writes all. A lock file alone is what an ended server leaves.
+// A server and an open machine keep each other out, wherever the server's TMPDIR put its folder: one where the
+// machine holds its place cannot start; one elsewhere, or one started after the machine opened, is found among the
+// processes, and stops every write and attribute change until it ends, told once; the next OK writes all. A lock
+// file alone is what an ended server leaves.
 TEST(WineServer, ARunningServerAndAnOpenMachineKeepEachOtherOut) {
-  TempPrefix prefix;
+  TempPrefix prefix, otherTmp;
   const std::string winIni = prefix.file("drive_c/WINDOWS/WIN.INI");
   {
     FakeServer ended(prefix.path(), OurTmp());
     ASSERT_TRUE(ended.running());
   }
   EXPECT_THAT(OpenError(prefix.path()), StartsWith("opens"));
-  {
-    FakeServer server(prefix.path(), OurTmp());
+  for (const std::string& tmp : {OurTmp(), otherTmp.path()}) {
+    FakeServer server(prefix.path(), tmp);
     ASSERT_TRUE(server.running());
     EXPECT_THAT(OpenError(prefix.path()),
                 AllOf(StartsWith("WineRunning"), HasSubstr("WINEPREFIX=\"" + prefix.path() + "\" wineserver -k")));
@@ -551,7 +552,7 @@ TEST(WineServer, ARunningServerAndAnOpenMachineKeepEachOtherOut) {
   TIniFile ini(machine, "Win.Ini");
   ini.WriteText("windows", "load", "x.exe");
   {
-    FakeServer server(prefix.path(), OurTmp());
+    FakeServer server(prefix.path(), otherTmp.path(), false);
     ASSERT_TRUE(server.running());
     EXPECT_THROW(machine.Flush(), EMachineError);
     EXPECT_NO_THROW(machine.Flush());  // told once

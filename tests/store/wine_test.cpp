@@ -1,6 +1,7 @@
 // Against Wine: the hives of a Wine 8 prefix and, where Wine is installed (Debian: wine, wine64), a prefix
-// that Wine made, a running wineserver and Wine reading what the store wrote.
+// that Wine made, a running wineserver (also one under another TMPDIR) and Wine reading what the store wrote.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -42,7 +43,13 @@ TEST(RealWine, RefusesARunningServerAndWineReadsWhatWasWritten) {
   if (::access(wine.c_str(), X_OK) != 0 || ::access(server.c_str(), X_OK) != 0) GTEST_SKIP() << "no Wine";
   test::TempPrefix temp;
   const std::string prefix = temp.file("wine");
-  std::shared_ptr<void> stopServerAtEnd(nullptr, [&](void*) { Wine(prefix, server + " -k"); });
+  // Another TMPDIR puts the server's folder where this program cannot guess it.
+  const std::string elsewhere = "TMPDIR='" + temp.file("other-tmp") + "' ";
+  ::mkdir(temp.file("other-tmp").c_str(), 0700);
+  std::shared_ptr<void> stopServerAtEnd(nullptr, [&](void*) {
+    Wine(prefix, server + " -k");
+    Wine(prefix, elsewhere + server + " -k");
+  });
   Wine(prefix, wine + " wineboot -i");
   Wine(prefix, server + " -w");  // until the new prefix is on disk
   Wine(prefix, server + " -p");  // a persistent server holds the prefix
@@ -75,6 +82,22 @@ TEST(RealWine, RefusesARunningServerAndWineReadsWhatWasWritten) {
   Wine(prefix, server + " -k");
   EXPECT_FALSE(ours.empty());
   EXPECT_EQ(block(), ours);
+
+  // A server under another TMPDIR, started before the machine opens or while it is open, is found all the same.
+  Wine(prefix, elsewhere + server + " -p");
+  EXPECT_THAT([&] { Machine m(prefix); }, ::testing::Throws<EMachineError>());
+  Wine(prefix, elsewhere + server + " -k");
+  {
+    Machine machine(prefix);
+    Wine(prefix, elsewhere + server + " -p");
+    TRegistry reg(machine);
+    ASSERT_TRUE(reg.OpenPath("\\Control Panel\\Desktop", false));
+    reg.WriteText("MenuShowDelay", "123");
+    EXPECT_THROW(machine.Flush(), EMachineError);
+    Wine(prefix, elsewhere + server + " -k");
+    machine.Flush(FlushMode::Retry);
+  }
+  EXPECT_THAT(ReadFile(prefix + "/user.reg"), ::testing::HasSubstr("\"MenuShowDelay\"=\"123\""));
 }
 
 }  // namespace

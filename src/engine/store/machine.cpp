@@ -66,16 +66,25 @@ std::string FollowLastLinks(std::string path) {
   }
 }
 
+// The name of the folder a wineserver for the prefix works in,
+// "server-<dev>-<ino>" of the prefix folder in lower-case hex.
+std::optional<std::string> ServerFolderName(const std::string& prefix) {
+  struct stat st {};
+  if (::stat(prefix.c_str(), &st) != 0) return std::nullopt;
+  char name[64];
+  std::snprintf(name, sizeof name, "server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  return name;
+}
+
 // The folders in which a wineserver for the prefix keeps its lock: upstream
 // Wine's /tmp/.wine-<uid>/ and Debian's /run/user/<uid>/wine/ or
 // ${TMPDIR:-/tmp}/<name in $WINEPREFIX/wineserver>/.
 std::vector<std::string> ServerLockFiles(const std::string& prefix) {
   std::vector<std::string> files;
-  struct stat st {};
-  if (::stat(prefix.c_str(), &st) != 0) return files;
-  char server[64];
-  std::snprintf(server, sizeof server, "/server-%llx-%llx/lock", static_cast<unsigned long long>(st.st_dev),
-                static_cast<unsigned long long>(st.st_ino));
+  const std::optional<std::string> folder = ServerFolderName(prefix);
+  if (!folder) return files;
+  const std::string server = "/" + *folder + "/lock";
   std::string uid = std::to_string(::getuid());
   files.push_back("/tmp/.wine-" + uid + server);
   files.push_back("/run/user/" + uid + "/wine" + server);
@@ -114,18 +123,68 @@ EMachineError WineRunning(const std::string& prefix) {
                        "любые изменения. Завершите его командой «WINEPREFIX=\"" + prefix + "\" wineserver -k» и повторите.");
 }
 
-// A running server holds a write lock on byte 0 of its lock file.
-bool ServerHolds(const std::string& lockFile) {
+// The process holding the write lock on byte 0 of a lock file, as a running
+// server does: 0 when none, -1 for a lock of an open file (this program's own).
+pid_t LockHolder(const std::string& lockFile) {
   int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return 0;
   struct flock fl {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
   fl.l_start = 0;
   fl.l_len = 1;
-  bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+  const bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
   ::close(fd);
-  return held;
+  return held ? (fl.l_pid > 0 ? fl.l_pid : -1) : 0;
+}
+
+// Whether the process `pid` (its /proc folder `procDir`) holds the lock of an
+// open file whose path ends in `lockEnd`, seen through its own descriptor.
+bool HoldsLock(const std::string& procDir, pid_t pid, const std::string& lockEnd) {
+  DIR* fds = ::opendir((procDir + "/fd").c_str());
+  if (!fds) return false;
+  bool holds = false;
+  while (const dirent* f = ::readdir(fds)) {
+    const std::string link = procDir + "/fd/" + f->d_name;
+    char target[PATH_MAX];
+    const ssize_t len = ::readlink(link.c_str(), target, sizeof target);
+    if (len <= 0 || static_cast<size_t>(len) >= sizeof target) continue;
+    if (std::string_view(target, static_cast<size_t>(len)).ends_with(lockEnd) && LockHolder(link) == pid) {
+      holds = true;
+      break;
+    }
+  }
+  ::closedir(fds);
+  return holds;
+}
+
+// Whether a wineserver process holds the lock in a folder named
+// `serverFolder`. Found through /proc, so wherever that folder lies: a server
+// started with another TMPDIR keeps it where this program cannot guess it.
+// The server keeps its lock file open for as long as it runs (its working
+// folder is no guide: it moves into the prefix to load and save the
+// registry). Debian runs /usr/lib/wine/wineserver64, upstream Wine wineserver.
+bool ServerProcessRuns(const std::string& serverFolder) {
+  const std::string lockEnd = "/" + serverFolder + "/lock";
+  DIR* proc = ::opendir("/proc");
+  if (!proc) return false;
+  bool runs = false;
+  while (!runs) {
+    const dirent* e = ::readdir(proc);
+    if (!e) break;
+    const std::string_view pid = e->d_name;
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string_view::npos) continue;
+    const std::string dir = "/proc/" + std::string(pid);
+    char comm[32] = {};
+    int fd = ::open((dir + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    const ssize_t n = ::read(fd, comm, sizeof comm - 1);
+    ::close(fd);
+    if (n <= 0 || std::string_view(comm, static_cast<size_t>(n)).substr(0, 10) != "wineserver") continue;
+    runs = HoldsLock(dir, static_cast<pid_t>(std::atoi(pid.data())), lockEnd);
+  }
+  ::closedir(proc);
+  return runs;
 }
 
 int64_t SystemNow() {
@@ -424,8 +483,10 @@ std::string Machine::WindowsPath(std::string_view hostPath) const {
 void Machine::CheckNoServer() const {
   for (const std::string& lock : ServerLockFiles(prefix_)) {
     bool ours = std::any_of(serverLocks_.begin(), serverLocks_.end(), [&](const HeldLock& h) { return h.file == lock; });
-    if (!ours && ServerHolds(lock)) throw WineRunning(prefix_);
+    if (!ours && LockHolder(lock) != 0) throw WineRunning(prefix_);
   }
+  if (std::optional<std::string> folder = ServerFolderName(prefix_); folder && ServerProcessRuns(*folder))
+    throw WineRunning(prefix_);
 }
 
 ChangeTarget Machine::Target(const std::string& hostPath) const {

@@ -63,7 +63,8 @@ class Machine {
 
   // Opens the prefix: refuses a folder without system.reg, a prefix on which
   // Wine runs and one that another copy of this program holds; reads both
-  // hives. While it is open, no wineserver can start on the prefix.
+  // hives. While it is open, no wineserver can start where this machine can
+  // foresee it.
   explicit Machine(const std::string& prefix, MachineOptions options = {});
   ~Machine();
   Machine(const Machine&) = delete;
@@ -88,8 +89,10 @@ class Machine {
   const std::string& WindowsDirectory() const { return windowsDirectory_; }
   unsigned AnsiCodePage() const { return ansiCodePage_; }
 
-  // Throws EMachineError(WineRunning) when a wineserver holds the prefix
-  // (one started where this machine could not hold it, e.g. with another TMPDIR).
+  // Throws EMachineError(WineRunning) when a wineserver runs on the prefix:
+  // one holding the lock in one of the server folders this machine knows of,
+  // or any wineserver process working in the prefix's server folder, wherever
+  // its TMPDIR put that folder.
   void CheckNoServer() const;
 
   // Where a change of `hostPath` lands. Links are followed only while they
