@@ -11,6 +11,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -379,8 +380,8 @@ TEST(MachineOpen, RefusesWhatIsNoPrefixOrIsOpenAlready) {
   EXPECT_THAT(OpenError(prefix.path()), StartsWith("opens"));
 }
 
-// A line the parser does not understand would be lost on writing: the hive is refused, each such line named, and
-// nothing stays held. Windows NT's SystemRoot comes first; one without a drive cannot serve (bare names would
+// A line the parser does not understand would be lost on writing, and a file cut short in mid-line would be written
+// back damaged: the hive is refused, each such line named, and nothing stays held. Windows NT's SystemRoot comes first; one without a drive cannot serve (bare names would
 // resolve against themselves).
 TEST(MachineOpen, ReadsItsHivesOrRefusesLinesItDoesNotUnderstand) {
   for (auto [file, added, expected] :
@@ -388,6 +389,8 @@ TEST(MachineOpen, ReadsItsHivesOrRefusesLinesItDoesNotUnderstand) {
                    std::vector<std::string>{"Unreadable", ":14: Unrecognized input: 'foo'", ":15: Malformed value",
                                             ":16: Malformed", ":17: Malformed", ":18: Unknown key", ":19: Malformed"}},
         {"user.reg", "[B\n", {"Unreadable", ":10: Malformed key: '[B'"}},
+        {"system.reg", "[Cut] 1767225600\n#time=1dc7ab1",
+         {"Unreadable", "обрезан", ":15: Cut short: the last line has no line end: '#time=1dc7ab1'"}},
         {"system.reg", "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion]\n\"SystemRoot\"=\"WINDOWS\"\n",
          {"opens C:\\WINDOWS 1251"}},
         {"system.reg", "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion]\n\"SystemRoot\"=\"D:\\\\Win\"\n",
@@ -402,6 +405,26 @@ TEST(MachineOpen, ReadsItsHivesOrRefusesLinesItDoesNotUnderstand) {
     test::WriteFile(prefix.file(file), good);
     EXPECT_THAT(OpenError(prefix.path()), StartsWith("opens"));
   }
+}
+
+// Cut at every byte, the sample machine's system.reg opens only where the cut falls at a line end, as Wine ends
+// every line; the file as a whole opens too.
+TEST(MachineOpen, AHiveCutShortInMidLineIsRefused) {
+  const std::string text = ReadFile(std::string(FRAMBUL_SHARED_SAMPLES) + "/win98/system.reg");
+  size_t refused = 0;
+  for (size_t cut = 0; cut <= text.size(); ++cut) {
+    const std::string_view part = std::string_view(text).substr(0, cut);
+    try {
+      Hive::Parse(part, "system.reg", 0);
+      EXPECT_TRUE(part.ends_with('\n')) << "accepted a cut in mid-line at byte " << cut;
+    } catch (const HiveFormatError& e) {
+      ++refused;
+      EXPECT_TRUE(e.cutShort() || part.ends_with('\n')) << cut;
+    }
+  }
+  const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  EXPECT_GE(refused, text.size() + 1 - lines);  // every cut that is not at a line end, and the empty file
+  EXPECT_GT(refused * 100, text.size() * 97) << refused << " of " << text.size() + 1 << " cuts refused";
 }
 
 // A change follows a link only while it stays inside the prefix, or inside the root folder of a drive that lies

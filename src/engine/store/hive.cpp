@@ -450,6 +450,17 @@ void HiveParser::ParseValueLine(std::string_view s) {
 }
 
 void HiveParser::Run() {
+  // Wine ends every line with a line end; a last line without one was cut
+  // short (a full disk, a crash) and may have lost its end: a DWORD's digits,
+  // hex data, a key's time. Such a file is not taken for whole.
+  if (text_.empty() || text_.back() != '\n') {
+    const size_t lastLine = text_.rfind('\n') + 1;  // 0 when there is no line end at all
+    lineNo_ = static_cast<size_t>(std::count(text_.begin(), text_.end(), '\n')) + 1;
+    line_ = text_.substr(lastLine);
+    Problem("Cut short: the last line has no line end");
+    problems_.pop_back();
+    throw HiveFormatError(problems_, true);
+  }
   if (!NextLine() || line_ != "WINE REGISTRY Version 2") {
     lineNo_ = 1;
     throw HiveFormatError(fileName_ + ":1: not a Wine registry file (no \"WINE REGISTRY Version 2\" header)");

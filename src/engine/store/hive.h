@@ -67,10 +67,17 @@ class RegKey {
   std::vector<std::unique_ptr<RegKey>> subkeys_;  // sorted as Wine sorts them
 };
 
-// A hive file with a line the parser does not understand: never written back.
+// A hive file with a line the parser does not understand, or cut short in the
+// middle of a line: never written back.
 class HiveFormatError : public EStoreError {
  public:
-  using EStoreError::EStoreError;
+  explicit HiveFormatError(const std::string& message, bool cutShort = false)
+      : EStoreError(message), cutShort_(cutShort) {}
+  // The file's last line has no line end, which Wine always writes.
+  bool cutShort() const { return cutShort_; }
+
+ private:
+  bool cutShort_;
 };
 
 class Hive {
@@ -81,7 +88,8 @@ class Hive {
   Hive& operator=(const Hive&) = delete;
 
   // Parses a file in Wine's text format. `now` stands for keys that carry no
-  // time. Throws HiveFormatError naming the file, the lines and their text.
+  // time. Throws HiveFormatError naming the file, the lines and their text,
+  // also for a text that does not end in a line end.
   static std::unique_ptr<Hive> Parse(std::string_view text, const std::string& fileName, int64_t now);
 
   // Wine's canonical text of the hive.

@@ -327,8 +327,12 @@ std::unique_ptr<Hive> Machine::LoadHive(const std::string& file, bool required) 
     return Hive::Parse(*text, path, Now());
   } catch (const HiveFormatError& e) {
     throw EMachineError(EMachineError::Kind::Unreadable,
-                        "Файл реестра «" + path + "» содержит строки, которые программа не понимает; "
-                        "чтобы ничего не потерять, она его не открывает.\n" + e.what());
+                        "Файл реестра «" + path + "» " +
+                            (e.cutShort() ? "обрезан: его последняя строка не закончена, и конец файла, видимо, "
+                                            "потерян; чтобы не записать повреждение обратно"
+                                          : "содержит строки, которые программа не понимает; чтобы ничего не "
+                                            "потерять") +
+                            ", программа его не открывает.\n" + e.what());
   }
 }
 
