@@ -427,6 +427,32 @@ TEST(MachineOpen, AHiveCutShortInMidLineIsRefused) {
   EXPECT_GT(refused * 100, text.size() * 97) << refused << " of " << text.size() + 1 << " cuts refused";
 }
 
+// What a crash in a replacement leaves, ".NAME.new-XXXXXX" beside a file the program writes (its name in any case),
+// goes when the machine opens: only regular files named exactly so, only in the prefix's own folders.
+TEST(MachineOpen, RemovesTheTemporaryFilesACrashLeft) {
+  TempPrefix prefix, outside;
+  test::WriteFile(prefix.file("drive_c/MSDOS.SYS"), "");
+  test::WriteFile(prefix.file("drive_c/WINDOWS/WIN.INI"), "");
+  ASSERT_EQ(::symlink(outside.file("SYSTEM.INI").c_str(), prefix.file("drive_c/WINDOWS/SYSTEM.INI").c_str()), 0);
+  const std::vector<std::string> gone = {"/.system.reg.new-AbC123", "/.user.reg.new-000000",
+                                         "/drive_c/.MSDOS.SYS.new-zzzZZZ", "/drive_c/.MSDOS.Sys.new-Q1w2E3",
+                                         "/drive_c/WINDOWS/.win.ini.new-a1B2c3"};
+  const std::vector<std::string> kept = {"/.system.reg.new-AbC12",  "/.system.reg.new-AbC12-", "/system.reg.new-AbC123",
+                                         "/.system.reg.old-AbC123", "/.userdef.reg.new-AbC123",
+                                         "/drive_c/WINDOWS/.SYSTEM.INI.new-AbC123"};
+  for (const std::string& name : gone) test::WriteFile(prefix.path() + name, "x");
+  for (const std::string& name : kept) test::WriteFile(prefix.path() + name, "x");
+  test::WriteFile(outside.file(".SYSTEM.INI.new-AbC123"), "x");
+  fs::create_directory(prefix.file(".user.reg.new-DIRDIR"));
+  fs::create_symlink(outside.file(".SYSTEM.INI.new-AbC123"), prefix.file(".system.reg.new-LINK00"));
+  EXPECT_THAT(OpenError(prefix.path()), StartsWith("opens"));
+  for (const std::string& name : gone) EXPECT_FALSE(fs::exists(prefix.path() + name)) << name;
+  for (const std::string& name : kept) EXPECT_TRUE(fs::exists(prefix.path() + name)) << name;
+  EXPECT_TRUE(fs::exists(outside.file(".SYSTEM.INI.new-AbC123")));
+  EXPECT_TRUE(fs::is_directory(prefix.file(".user.reg.new-DIRDIR")));
+  EXPECT_TRUE(fs::is_symlink(prefix.file(".system.reg.new-LINK00")));
+}
+
 // A change follows a link only while it stays inside the prefix, or inside the root folder of a drive that lies
 // outside it (z: is "/"): the boot file linked out of the prefix keeps its mode, attributes and bytes, and the error
 // names the link; a read follows it. A hive linked out of the prefix is not replaced either.

@@ -5,11 +5,14 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
+
+#include "text.h"
 
 namespace frambul::store {
 
@@ -147,6 +150,16 @@ void PendingReplace::Commit() {
 void SyncFolder(const std::string& dir) {
   Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dirFd.get() >= 0) ::fsync(dirFd.get());
+}
+
+bool IsLeftoverOf(std::string_view name, std::string_view base) {
+  constexpr std::string_view kMark = ".new-";
+  constexpr size_t kRandom = 6;  // mkstemp's XXXXXX, from [A-Za-z0-9]
+  if (name.size() != 1 + base.size() + kMark.size() + kRandom || name[0] != '.') return false;
+  std::string_view random = name.substr(name.size() - kRandom);
+  auto alnum = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); };
+  if (!std::all_of(random.begin(), random.end(), alnum)) return false;
+  return name.substr(1 + base.size(), kMark.size()) == kMark && EqualNoCase(name.substr(1, base.size()), base);
 }
 
 }  // namespace frambul::store

@@ -58,4 +58,9 @@ class PendingReplace {
 // Flushes a folder to disk: a rename in it is durable only then.
 void SyncFolder(const std::string& dir);
 
+// Whether `name` is a temporary file that a replacement of `base` in the same
+// folder leaves behind when it is cut short: ".<base>.new-" and six letters or
+// digits, `base` matched without regard to case.
+bool IsLeftoverOf(std::string_view name, std::string_view base);
+
 }  // namespace frambul::store

@@ -66,6 +66,9 @@ std::string FollowLastLinks(std::string path) {
   }
 }
 
+// The files the program writes besides the hives, as the program names them.
+constexpr const char* kProfileFiles[] = {"C:\\MSDOS.Sys", "Win.Ini", "System.Ini"};
+
 // The name of the folder a wineserver for the prefix works in,
 // "server-<dev>-<ino>" of the prefix folder in lower-case hex.
 std::optional<std::string> ServerFolderName(const std::string& prefix) {
@@ -250,6 +253,7 @@ Machine::Machine(const std::string& prefix, MachineOptions options)
   char* end = nullptr;
   unsigned long n = std::strtoul(acp.c_str(), &end, 10);
   if (!acp.empty() && end && !*end && n > 0 && n < 65536) ansiCodePage_ = static_cast<unsigned>(n);
+  RemoveLeftovers();
 }
 
 std::string Machine::ReadMachineString(std::u16string_view path, std::u16string_view name) {
@@ -513,6 +517,34 @@ ChangeTarget Machine::Target(const std::string& hostPath) const {
   }
   target.allowed = Inside(target.path, bound);
   return target;
+}
+
+void Machine::RemoveLeftovers() const {
+  std::vector<std::string> files = {prefix_ + "/system.reg", prefix_ + "/user.reg"};
+  for (const char* name : kProfileFiles) files.push_back(HostPath(name));
+  for (const std::string& file : files) {
+    ChangeTarget target;
+    try {
+      target = Target(file);
+    } catch (const std::system_error&) {
+      continue;  // no folder, no leftovers
+    }
+    // Only in folders of the prefix itself: elsewhere the files are not ours to judge.
+    if (!Inside(target.path, realPrefix_)) continue;
+    const auto slash = target.path.rfind('/');
+    const std::string folder = target.path.substr(0, slash), base = target.path.substr(slash + 1);
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) continue;
+    std::vector<std::string> leftovers;
+    while (const dirent* e = ::readdir(d)) {
+      struct stat st {};
+      const std::string path = folder + "/" + e->d_name;
+      if (IsLeftoverOf(e->d_name, base) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        leftovers.push_back(path);
+    }
+    ::closedir(d);
+    for (const std::string& path : leftovers) ::unlink(path.c_str());
+  }
 }
 
 const std::optional<std::string>& Machine::ReadProfile(const std::string& hostPath) {

@@ -63,8 +63,9 @@ class Machine {
 
   // Opens the prefix: refuses a folder without system.reg, a prefix on which
   // Wine runs and one that another copy of this program holds; reads both
-  // hives. While it is open, no wineserver can start where this machine can
-  // foresee it.
+  // hives; removes the temporary files that replacements cut short by a
+  // crash left beside the files the program writes. While it is open, no
+  // wineserver can start where this machine can foresee it.
   explicit Machine(const std::string& prefix, MachineOptions options = {});
   ~Machine();
   Machine(const Machine&) = delete;
@@ -129,6 +130,7 @@ class Machine {
   struct PendingFile;
 
   std::unique_ptr<Hive> LoadHive(const std::string& file, bool required);
+  void RemoveLeftovers() const;
   uint64_t Revision() const;
   void WriteAll(std::vector<PendingFile>& files);
   void HoldServerLocks();
