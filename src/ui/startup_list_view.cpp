@@ -34,6 +34,10 @@ void TStartupListView::mousePressEvent(QMouseEvent* event) {
 }
 
 void TStartupListView::mouseDoubleClickEvent(QMouseEvent* event) {
+  // The second press of a double click is a press like any other.
+  const int row = RowAt(event->position().toPoint().y());
+  SelectRow(row);
+  emit MouseDown(row);
   if (event->button() == Qt::LeftButton) emit DoubleClick();
   event->accept();
 }
