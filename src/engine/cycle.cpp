@@ -67,6 +67,9 @@ void LoadApplyCycle::BitBtn2Click() {
   store::SetAttributes(machine_, kBootFile, faReadOnly | faHidden | faSysFile);
   registry_.reset();
   winIni_.reset();
+  // What an OK or a removal wrote stays written, also when its files could
+  // not be written then: Cancel tries them once more.
+  machine_.Flush(store::FlushMode::Retry);
 }
 
 }  // namespace frambul::engine

@@ -27,7 +27,8 @@ class LoadApplyCycle {
   // it returns. An error ends it where it stands and the window stays open;
   // what was written before stays written, and a second OK starts over.
   void OkBtnClick();
-  // The discard: releases the accessors and sets the boot file's attributes.
+  // The discard: releases the accessors and sets the boot file's attributes;
+  // what an earlier OK or a removal failed to write to disk is tried again.
   void BitBtn2Click();
 
   // The shared registry accessor, for the steps of the other pages.

@@ -184,7 +184,14 @@ void TMainFrm::OkBtnClick() {
 }
 
 void TMainFrm::BitBtn2Click() {
-  cycle_.BitBtn2Click();
+  // The window closes even when earlier writes still cannot reach the disk;
+  // the error is shown all the same.
+  try {
+    cycle_.BitBtn2Click();
+  } catch (...) {
+    done(2);
+    throw;
+  }
   done(2);
 }
 

@@ -105,6 +105,24 @@ class MainFrmTest : public QObject {
     QVERIFY(s.bootFile().find("Logo=") == std::string::npos && s.bootFile().find("Network=1") != std::string::npos);
   }
 
+  // What a failed OK wrote stays written: Cancel carries it to the disk, and
+  // closes the window even while the disk still refuses it.
+  void cancelAfterAFailedOkTriesItsWritesAgain() {
+    for (bool writable : {true, false}) {
+      Session s;
+      s.click("ShortCutChk");
+      chmod(s.file("system.reg").c_str(), 0444);
+      s.click("OkBtn");
+      QCOMPARE(s.errors.size(), 1);
+      if (writable) chmod(s.file("system.reg").c_str(), 0644);
+      s.click("BitBtn2");
+      QVERIFY(!s.frm->isVisible());
+      QCOMPARE(s.errors.size(), writable ? 1 : 2);
+      QCOMPARE(s.inSystemReg("\"IsShortcut\""), !writable);
+      QCOMPARE(s.bootAttributes(), 7);
+    }
+  }
+
   // F1 asks for the topics once, on release, whatever the shift state, but
   // not from "Автор" or "Ссылки", which show the same dialog each time.
   // "Справка" jumps to the page in front, unless the help file fails.
