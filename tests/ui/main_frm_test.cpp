@@ -32,11 +32,16 @@ class MainFrmTest : public QObject {
   // After a click Enter presses OK, which writes the tweaks group and hides the
   // boot file; Esc presses Cancel, which writes nothing and makes it read-only.
   // The close box writes nothing, here after a load ended by an error, which is
-  // shown, and whose clean-up before the error reaches the disk.
+  // shown, leaves every control it did not reach disabled, and whose clean-up
+  // before the error reaches the disk.
   void enterEscAndCloseBox() {
     for (int key : {int(Qt::Key_Return), int(Qt::Key_Escape), 0}) {
       Session s(key ? "" : R"(@="C:\\WINDOWS\\PBRUSH.EXE,1")", "@=dword:00000001\n\"BackUp\"=\"x\"");
       QCOMPARE(s.errors, key ? QStringList() : QStringList{"Invalid data type for ''"});
+      // Controls the load never reached cannot be changed, nor the startup list.
+      for (const char* name : {"MenuShowDelayTrk", "WinInstEdt", "MinCacheTrk", "MTUEdt", "TTLCbx", "UninstallLst",
+                               "LogoChk", "BootDelayEdt", "Startup"})
+        QVERIFY2(s.find<QWidget>(name)->isEnabled() == (key != 0), name);
       const std::string reg = s.systemReg(), boot = s.bootFile();
       s.click("ShortCutChk");
       if (key)
