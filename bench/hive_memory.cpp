@@ -1,11 +1,12 @@
 // Memory that reading a registry file takes: the system.reg of a fresh Wine
-// prefix is parsed once, and the program prints how much the process's peak
-// resident size rose above what it held before, and how many heap bytes the
-// parsed hive keeps. The peak is reset before each step through
-// /proc/self/clear_refs, so memory touched earlier (reading the file) does
-// not hide the step's own peak.
+// prefix and its copies 10 and 30 times as big are each parsed once, and the
+// program prints how many heap bytes the parsed hive keeps per byte of the
+// file, and how far the process's peak resident size rose above what it held
+// before parsing and before writing. The peak is reset before each step
+// through /proc/self/clear_refs, so memory touched earlier (reading the file)
+// does not hide the step's own peak.
 //
-// Usage: hive_memory [FILE]   (a plain registry file; default: the Wine sample)
+// Usage: hive_memory [FILE...]   (plain registry files; default: the Wine sample and its copies)
 
 #include <malloc.h>
 #include <sys/resource.h>
@@ -50,29 +51,44 @@ double PeakGrowthMib(Step step) {
   return StatusMib("VmHWM:") - before;
 }
 
-double HeapInUseMib() { return static_cast<double>(::mallinfo2().uordblks) / (1024.0 * 1024.0); }
+// Heap bytes in use, the large blocks malloc maps on their own included.
+double HeapInUseMib() {
+  const struct mallinfo2 info = ::mallinfo2();
+  return static_cast<double>(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+}
 
 double Mib(size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Parses and writes one file's text; prints one row of figures. False when
+// the text written differs from the text read.
+bool Measure(const std::string& name, const std::string& text) {
   using frambul::store::Hive;
-  const std::string text = argc > 1 ? frambul::bench::ReadFile(argv[1]) : frambul::bench::WineSystemReg();
   std::unique_ptr<Hive> hive;
   const double heapBefore = HeapInUseMib();
   const double rssParse = PeakGrowthMib([&] { hive = Hive::Parse(text, "system.reg", 1); });
   const double heapHive = HeapInUseMib() - heapBefore;
-
   std::string out;
   const double rssWrite = PeakGrowthMib([&] { out = hive->Write(); });
+  std::printf("%-14s %9.2f %9.2f %6.2f %12.2f %12.2f\n", name.c_str(), Mib(text.size()), heapHive,
+              heapHive / Mib(text.size()), rssParse, rssWrite);
+  return out == text;
+}
 
-  std::printf("file:                          %8.2f MiB\n", Mib(text.size()));
-  std::printf("heap held by the parsed hive:  %8.2f MiB (%.1f x the file)\n", heapHive, heapHive / Mib(text.size()));
-  std::printf("peak RSS growth while parsing: %8.2f MiB\n", rssParse);
-  std::printf("peak RSS growth while writing: %8.2f MiB (output %.2f MiB)\n", rssWrite, Mib(out.size()));
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::printf("%-14s %9s %9s %6s %12s %12s\n", "", "file MiB", "heap MiB", "x file", "parse peak", "write peak");
+  bool same = true;
+  if (argc > 1) {
+    for (int i = 1; i < argc; ++i) same = Measure(argv[i], frambul::bench::ReadFile(argv[i])) && same;
+  } else {
+    for (int copies : {1, 10, 30})
+      same = Measure("system.reg x" + std::to_string(copies), frambul::bench::WineSystemReg(copies)) && same;
+  }
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
-  std::printf("peak RSS of the whole run:     %8.2f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
-  return out.size() == text.size() ? 0 : 1;
+  std::printf("peak RSS of the whole run: %.2f MiB (peaks: MiB above the level before the step)\n",
+              static_cast<double>(usage.ru_maxrss) / 1024.0);
+  if (!same) std::fprintf(stderr, "error: a text written differs from the text read\n");
+  return same ? 0 : 1;
 }

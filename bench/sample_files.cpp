@@ -4,7 +4,10 @@
 
 namespace frambul::bench {
 
-std::string WineSystemReg() { return test::ReadGzip(std::string(FRAMBUL_SHARED_SAMPLES) + "/wine8-win64/system.reg.gz"); }
+std::string WineSystemReg(int copies) {
+  if (copies == 1) return test::ReadGzip(std::string(FRAMBUL_SHARED_SAMPLES) + "/wine8-win64/system.reg.gz");
+  return test::ReadFile(std::string(FRAMBUL_BIG_HIVES) + "/system-x" + std::to_string(copies) + ".reg");
+}
 
 std::string ReadFile(const std::string& path) { return test::ReadFile(path); }
 
