@@ -8,6 +8,7 @@
 #include <QBoxLayout>
 #include <QDialog>
 #include <QEvent>
+#include <QFile>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QPainter>
@@ -20,9 +21,11 @@
 #include <algorithm>
 #include <cmath>
 
-// The icon's pictures live in a static library, whose resources are linked in
-// only when something names them; outside any namespace, as Qt requires.
+// The icon and the buttons' pictures live in a static library, whose resources
+// are linked in only when something names them; outside any namespace, as Qt
+// requires.
 static void InitProgramIcon() { Q_INIT_RESOURCE(program_icon); }
+static void InitButtonPictures() { Q_INIT_RESOURCE(button_pictures); }
 
 namespace frambul::ui {
 
@@ -91,27 +94,14 @@ void ScaleOwnFont(QWidget& widget) {
   widget.setFont(font);
 }
 
-// Button pictures by the name a form gives in a button's "picture" property.
+// A button's picture by the name a form gives in its "picture" property,
+// painted for the program and compiled in, so that the look is the same on
+// every desktop whatever icon themes it has; an unknown name gives none.
 QIcon ButtonPicture(const QString& name) {
-  static const std::pair<const char*, QStyle::StandardPixmap> kPictures[] = {
-      {"ok", QStyle::SP_DialogApplyButton},
-      {"cancel", QStyle::SP_DialogCancelButton},
-      {"help", QStyle::SP_MessageBoxQuestion},
-      {"author", QStyle::SP_MessageBoxInformation},
-      {"links", QStyle::SP_DriveNetIcon},
-      {"browse", QStyle::SP_DialogOpenButton},
-      {"add", QStyle::SP_FileIcon},
-      {"remove", QStyle::SP_DialogDiscardButton},
-      {"details", QStyle::SP_FileDialogDetailedView},
-      {"recommended", QStyle::SP_DialogYesButton},
-      {"delete", QStyle::SP_TrashIcon},
-  };
-  for (const auto& [key, pixmap] : kPictures) {
-    if (name == QLatin1String(key)) {
-      return QApplication::style()->standardIcon(pixmap);
-    }
-  }
-  return {};
+  static const bool linked = (InitButtonPictures(), true);
+  Q_UNUSED(linked);
+  const QString file = QStringLiteral(":/pictures/%1.png").arg(name);
+  return QFile::exists(file) ? QIcon(file) : QIcon();
 }
 
 // Centres its window on the screen each time the window is shown.

@@ -150,6 +150,56 @@ class FormsTest : public QObject {
     QCOMPARE(ui_.PageControl1->currentIndex(), 2);
   }
 
+  // Every button that names a picture shows the program's own, drawn for it and compiled in, also on a
+  // desktop whose icon theme has pictures under the names the styles look up.
+  void buttonsShowTheProgramsOwnPictures() {
+    QTemporaryDir themes;
+    QDir theme(themes.path() + "/colour");
+    QVERIFY(theme.mkpath("16x16/actions"));
+    QFile index(theme.filePath("index.theme"));
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=colour\nDirectories=16x16/actions\n[16x16/actions]\nSize=16\n");
+    index.close();
+    QImage red(16, 16, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    for (const char* name : {"dialog-ok-apply", "dialog-cancel", "dialog-question", "dialog-information",
+                             "network-workgroup", "document-open", "text-x-generic", "edit-delete",
+                             "view-list-details", "dialog-ok", "user-trash", "folder-remote"}) {
+      QVERIFY(red.save(theme.filePath(QString("16x16/actions/%1.png").arg(name))));
+    }
+    const auto restore = qScopeGuard([paths = QIcon::themeSearchPaths(), name = QIcon::themeName()] {
+      QIcon::setThemeName(name);
+      QIcon::setThemeSearchPaths(paths);
+    });
+    QIcon::setThemeSearchPaths({themes.path()});
+    QIcon::setThemeName("colour");
+    QVERIFY(!QIcon::fromTheme("dialog-ok-apply").isNull());
+
+    QDialog main;
+    Ui::TMainFrm ui;
+    ui.setupUi(&main);
+    DressForm(main, {578, 372});
+    TAboutFrm about;
+    TLinksFrm links;
+    TComFrm com;
+    QStringList named;
+    for (QDialog* form : std::initializer_list<QDialog*>{&main, &about, &links, &com}) {
+      form->show();
+      for (QAbstractButton* button : form->findChildren<QAbstractButton*>()) {
+        const QString picture = button->property("picture").toString();
+        if (picture.isEmpty()) continue;
+        named << picture;
+        const QImage own(":/pictures/" + picture + ".png");
+        QVERIFY2(!own.isNull(), qPrintable(picture));
+        QCOMPARE(button->iconSize(), QSize(16, 16));
+        QCOMPARE(button->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32),
+                 own.convertToFormat(QImage::Format_ARGB32));
+      }
+      form->hide();
+    }
+    QCOMPARE(named.size(), 15);
+  }
+
   // The program's icon, compiled in at its four sizes, is every form's icon.
   void formsShowTheProgramIcon() {
     const QList<QSize> sizes = {{16, 16}, {32, 32}, {48, 48}, {256, 256}};
