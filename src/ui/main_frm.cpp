@@ -41,16 +41,9 @@ TMainFrm::TMainFrm(store::Machine& machine, HelpCall help, ErrorSink showError)
 
   // Qt's file dialogs keep their history and layout in the user's
   // QtProject.conf, rewritten whenever a dialog is destroyed. The program keeps
-  // no settings of its own, so that file is sought in a folder that cannot be.
+  // no settings of its own, so that file is sought in a folder that cannot be;
+  // set before any file dialog exists.
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-  OpenPrgDlg = new QFileDialog(this, QStringLiteral("Выбор Программы"));
-  OpenPrgDlg->setObjectName("OpenPrgDlg");
-  OpenPrgDlg->setOption(QFileDialog::DontUseNativeDialog);
-  OpenPrgDlg->setOption(QFileDialog::HideNameFilterDetails);
-  OpenPrgDlg->setFileMode(QFileDialog::AnyFile);
-  OpenPrgDlg->setAcceptMode(QFileDialog::AcceptOpen);
-  OpenPrgDlg->setNameFilters({QStringLiteral("Программы (*.Exe *.Com *.Bat)"), QStringLiteral("Все Файлы (*)")});
-  OpenPrgDlg->setDirectory(QString::fromStdString(machine_.HostPath("C:\\")));
 
   // The window's own binding first: a page's handler of a settings control
   // then sees the control's new state.
@@ -167,7 +160,20 @@ void TMainFrm::ShowStates() {
   for (const auto& page : pages_) page->Show();
 }
 
+// Builds OpenPrgDlg at its first use: it costs more than the rest of the
+// window (it reads the MIME database and looks up its file pictures), and most
+// runs never need it. Kept afterwards, it shows the last chosen file again.
 QString TMainFrm::ChooseProgram() {
+  if (OpenPrgDlg == nullptr) {
+    OpenPrgDlg = new QFileDialog(this, QStringLiteral("Выбор Программы"));
+    OpenPrgDlg->setObjectName("OpenPrgDlg");
+    OpenPrgDlg->setOption(QFileDialog::DontUseNativeDialog);
+    OpenPrgDlg->setOption(QFileDialog::HideNameFilterDetails);
+    OpenPrgDlg->setFileMode(QFileDialog::AnyFile);
+    OpenPrgDlg->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenPrgDlg->setNameFilters({QStringLiteral("Программы (*.Exe *.Com *.Bat)"), QStringLiteral("Все Файлы (*)")});
+    OpenPrgDlg->setDirectory(QString::fromStdString(machine_.HostPath("C:\\")));
+  }
   if (OpenPrgDlg->exec() != QDialog::Accepted || OpenPrgDlg->selectedFiles().isEmpty()) return {};
   return OpenPrgDlg->selectedFiles().first();
 }

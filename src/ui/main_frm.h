@@ -38,6 +38,7 @@ class TMainFrm : public QDialog {
   ~TMainFrm() override;
 
   const engine::MainForm& State() const { return form_; }
+  // The file-open dialog, made at its first use and kept from then on.
   QFileDialog* OpenPrgDlg = nullptr;
 
   // Event handlers of the window itself.

@@ -79,8 +79,9 @@ class MainFrmTest : public QObject {
     // "Обзор" puts the chosen program's Windows path and "%1" in the edit, marked.
     s.page("UsefulPage");
     QTimer::singleShot(0, [&] {
-      s.frm->OpenPrgDlg->selectFile(QString::fromStdString(s.file("drive_c/WINDOWS/VIEW.EXE")));
-      QMetaObject::invokeMethod(s.frm->OpenPrgDlg, "accept");
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      dialog->selectFile(QString::fromStdString(s.file("drive_c/WINDOWS/VIEW.EXE")));
+      QMetaObject::invokeMethod(dialog, "accept");
     });
     s.click("BitBtn6");
     QCOMPARE(s.find<QLineEdit>("DefViewerEdt")->text(), QString(R"(C:\WINDOWS\VIEW.EXE "%1")"));
@@ -153,6 +154,30 @@ class MainFrmTest : public QObject {
     s.click("BitBtn3");
     // HELP_FINDER 11, HELP_CONTENTS 3, HELP_COMMAND 258.
     QCOMPARE(s.helpCalls, (QStringList{"11 ", "3 ", R"(258 JumpID("","Startup"))", "3 "}));
+  }
+
+  // OpenPrgDlg is made when a program is first chosen, not with the window, and opens on drive C:. It is
+  // kept: the next choice, from the other page, opens the same dialog on the file chosen last.
+  void fileDialogIsMadeAtItsFirstUse() {
+    Session s;
+    QVERIFY(s.frm->OpenPrgDlg == nullptr && s.frm->findChildren<QFileDialog*>().isEmpty());
+    QList<QWidget*> shown;
+    QStringList selected;
+    for (const char* page : {"UsefulPage", "Startup"}) {
+      QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        shown << dialog;
+        selected << QFileInfo(dialog->selectedFiles().value(0)).fileName();
+        dialog->selectFile(QString::fromStdString(s.file("drive_c/WINDOWS/VIEW.EXE")));
+        QMetaObject::invokeMethod(dialog, shown.size() == 1 ? "accept" : "reject");
+      });
+      s.page(page);
+      s.click(page == std::string("Startup") ? "AddBtn" : "BitBtn6");
+    }
+    QCOMPARE(shown, (QList<QWidget*>{s.frm->OpenPrgDlg, s.frm->OpenPrgDlg}));
+    QCOMPARE(shown[0]->windowTitle(), QString("Выбор Программы"));
+    QCOMPARE(selected, (QStringList{"c:", "VIEW.EXE"}));
+    QCOMPARE(s.find<QLineEdit>("DefViewerEdt")->text(), QString(R"(C:\WINDOWS\VIEW.EXE "%1")"));
   }
 
   // A change of page by the user (a click on a tab where it is drawn, Ctrl+Tab, Ctrl+Shift+Tab) leaves
@@ -235,7 +260,7 @@ class MainFrmTest : public QObject {
       QVERIFY(flags.testFlags(Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint));
       QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
       s.page("UsefulPage");
-      QTimer::singleShot(0, [&] { s.frm->OpenPrgDlg->reject(); });
+      QTimer::singleShot(0, [] { qobject_cast<QDialog*>(QApplication::activeModalWidget())->reject(); });
       s.click("BitBtn6");
       s.frm->close();
     }
