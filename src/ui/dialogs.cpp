@@ -9,14 +9,29 @@
 
 namespace frambul::ui {
 
-TComFrm::TComFrm(QWidget* parent) : QDialog(parent), form_(std::make_unique<Ui::TComFrm>()) {
+void TFormDialog::setVisible(bool visible) {
+  // Built before Qt shows the window, so that it opens at its size and centred.
+  if (visible) EnsureBuilt();
+  QDialog::setVisible(visible);
+}
+
+void TFormDialog::EnsureBuilt() {
+  if (built_) return;
+  built_ = true;
+  Build();
+}
+
+TComFrm::TComFrm(QWidget* parent) : TFormDialog(parent), form_(std::make_unique<Ui::TComFrm>()) {}
+
+TComFrm::~TComFrm() = default;
+
+void TComFrm::Build() {
   form_->setupUi(this);
   DressForm(*this, {505, 104});
 }
 
-TComFrm::~TComFrm() = default;
-
-QLineEdit* TComFrm::Edit1() const {
+QLineEdit* TComFrm::Edit1() {
+  EnsureBuilt();
   return form_->Edit1;
 }
 
@@ -33,18 +48,22 @@ void TInfoDialog::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-TAboutFrm::TAboutFrm(QWidget* parent) : TInfoDialog(parent), form_(std::make_unique<Ui::TAboutFrm>()) {
+TAboutFrm::TAboutFrm(QWidget* parent) : TInfoDialog(parent), form_(std::make_unique<Ui::TAboutFrm>()) {}
+
+TAboutFrm::~TAboutFrm() = default;
+
+void TAboutFrm::Build() {
   form_->setupUi(this);
   DressForm(*this, {473, 257});
 }
 
-TAboutFrm::~TAboutFrm() = default;
+TLinksFrm::TLinksFrm(QWidget* parent) : TInfoDialog(parent), form_(std::make_unique<Ui::TLinksFrm>()) {}
 
-TLinksFrm::TLinksFrm(QWidget* parent) : TInfoDialog(parent), form_(std::make_unique<Ui::TLinksFrm>()) {
+TLinksFrm::~TLinksFrm() = default;
+
+void TLinksFrm::Build() {
   form_->setupUi(this);
   DressForm(*this, {473, 385});
 }
-
-TLinksFrm::~TLinksFrm() = default;
 
 }  // namespace frambul::ui

@@ -13,16 +13,40 @@ class TLinksFrm;
 
 namespace frambul::ui {
 
+// A dialog that builds its form when it is first shown: the program creates
+// every dialog at start, and most runs show none of them.
+class TFormDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  using QDialog::QDialog;
+
+  void setVisible(bool visible) override;
+
+ protected:
+  // Builds the form unless it is built; a control that the caller needs before
+  // the first showing is reached through this.
+  void EnsureBuilt();
+  // Makes the form's widgets and dresses them; called once.
+  virtual void Build() = 0;
+
+ private:
+  bool built_ = false;
+};
+
 // "Подробно...": edits one startup entry's command line. "Угу" (Enter)
 // accepts, "Отмена" (Esc) rejects; the caller fills and reads Edit1.
-class TComFrm : public QDialog {
+class TComFrm : public TFormDialog {
   Q_OBJECT
 
  public:
   explicit TComFrm(QWidget* parent = nullptr);
   ~TComFrm() override;
 
-  QLineEdit* Edit1() const;
+  QLineEdit* Edit1();
+
+ protected:
+  void Build() override;
 
  private:
   std::unique_ptr<Ui::TComFrm> form_;
@@ -30,11 +54,11 @@ class TComFrm : public QDialog {
 
 // A dialog of fixed texts with one closing button, "Угу". It has no cancel
 // button, so Esc leaves it open; its close box closes it as "Угу" does.
-class TInfoDialog : public QDialog {
+class TInfoDialog : public TFormDialog {
   Q_OBJECT
 
  public:
-  using QDialog::QDialog;
+  using TFormDialog::TFormDialog;
 
   void reject() override;
 
@@ -50,6 +74,9 @@ class TAboutFrm : public TInfoDialog {
   explicit TAboutFrm(QWidget* parent = nullptr);
   ~TAboutFrm() override;
 
+ protected:
+  void Build() override;
+
  private:
   std::unique_ptr<Ui::TAboutFrm> form_;
 };
@@ -61,6 +88,9 @@ class TLinksFrm : public TInfoDialog {
  public:
   explicit TLinksFrm(QWidget* parent = nullptr);
   ~TLinksFrm() override;
+
+ protected:
+  void Build() override;
 
  private:
   std::unique_ptr<Ui::TLinksFrm> form_;

@@ -100,6 +100,10 @@ class FormsTest : public QObject {
   // Every control that takes the focus has an accessible name, none copied (tabs are named by their captions).
   void focusableControlsHaveAccessibleNames() {
     for (QWidget* form : std::initializer_list<QWidget*>{&main_, &about_, &links_, &com_}) {
+      if (form != &main_) {  // a dialog builds its form when first shown
+        form->show();
+        form->hide();
+      }
       QSet<QString> names;
       for (QWidget* widget : form->findChildren<QWidget*>(QRegularExpression("^(?!qt_)."))) {
         if (widget == ui_.PageControl1 || (widget->focusPolicy() & Qt::TabFocus) == 0) continue;
@@ -198,6 +202,26 @@ class FormsTest : public QObject {
       form->hide();
     }
     QCOMPARE(named.size(), 15);
+  }
+
+  // A dialog is created without its form and builds it when first shown (ComFrm also when the caller
+  // asks for its edit), at its size and centred; each later showing shows the same form.
+  void dialogsBuildTheirFormsWhenFirstShown() {
+    TAboutFrm about;
+    TComFrm com;
+    QVERIFY(about.findChildren<QWidget*>().isEmpty() && com.findChildren<QWidget*>().isEmpty());
+    QVERIFY(com.Edit1() != nullptr && !com.isVisible());
+    QVERIFY(com.findChild<QPushButton*>("BitBtn1") != nullptr);
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    const QList<QWidget*> built = about.findChildren<QWidget*>();
+    QVERIFY(about.findChild<QLabel*>("Label5") != nullptr);
+    QVERIFY((about.frameGeometry().center() - centre).manhattanLength() <= 2);
+    QCOMPARE(about.size(), about.minimumSize());
+    about.hide();
+    about.show();
+    QCOMPARE(about.findChildren<QWidget*>(), built);
   }
 
   // The program's icon, compiled in at its four sizes, is every form's icon.
