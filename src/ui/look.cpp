@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QPainter>
@@ -74,6 +75,18 @@ void ScaleLayout(QLayout& layout, double scale) {
   }
 }
 
+// The first of the families that is installed, alone, or all of them when
+// none is. Qt would choose that one too, but only after asking fontconfig for
+// the look-alikes of each missing family before it, and of the families after
+// it as well: that costs more than building a form.
+QStringList FirstInstalled(const QStringList& families) {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& family : families) {
+    if (installed.contains(family, Qt::CaseInsensitive)) return {family};
+  }
+  return families;
+}
+
 // A font size that a form sets is in points at 120 dpi, the only unit a .ui
 // file has; it becomes whole pixels at 120 dpi, then scaled. The form font is
 // sized in pixels, so a size in points is the widget's own.
@@ -85,9 +98,10 @@ void ScaleOwnFont(QWidget& widget) {
   QFont font = own;
   // Qt does not follow fontconfig's aliases for a missing family; name the
   // installed look-alikes of the serif face the forms use.
-  static const QStringList kSerif = {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
-                                     QStringLiteral("Nimbus Roman"), QStringLiteral("DejaVu Serif")};
-  if (own.families().value(0) == kSerif.first()) {
+  static const QStringList kSerif =
+      FirstInstalled({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                      QStringLiteral("Nimbus Roman"), QStringLiteral("DejaVu Serif")});
+  if (own.families().value(0) == QLatin1String("Times New Roman")) {
     font.setFamilies(kSerif);
   }
   font.setPixelSize(FormFont(static_cast<int>(std::lround(own.pointSizeF() * kDesignDpi / 72.0))).pixelSize());
@@ -157,8 +171,10 @@ QFont FormFont(int pixelsAt120dpi) {
   QFont font;
   // MS Sans Serif is seldom installed outside Windows; the next ones are
   // close in shape and carry Cyrillic.
-  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                    QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
+  static const QStringList kFamilies = FirstInstalled(
+      {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+       QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
+  font.setFamilies(kFamilies);
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelsAt120dpi * ScreenDpi() / kDesignDpi))));
   return font;

@@ -224,6 +224,23 @@ class FormsTest : public QObject {
     QCOMPARE(about.findChildren<QWidget*>(), built);
   }
 
+  // The form font and the serif face of "Фрамбуль Над Windows" are the faces Qt itself picks from the
+  // whole lists of look-alikes.
+  void formFontsAreTheFirstInstalledLookAlikes() {
+    QFont sans;
+    sans.setFamilies(
+        {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans", "Nimbus Sans", "DejaVu Sans"});
+    sans.setStyleHint(QFont::SansSerif);
+    sans.setPixelSize(FormFont().pixelSize());
+    QCOMPARE(QFontInfo(FormFont()).family(), QFontInfo(sans).family());
+    TAboutFrm about;
+    about.show();
+    const QFont title = about.findChild<QLabel*>("Label5")->font();
+    QFont serif = title;
+    serif.setFamilies({"Times New Roman", "Liberation Serif", "Nimbus Roman", "DejaVu Serif"});
+    QCOMPARE(QFontInfo(title).family(), QFontInfo(serif).family());
+  }
+
   // The program's icon, compiled in at its four sizes, is every form's icon.
   void formsShowTheProgramIcon() {
     const QList<QSize> sizes = {{16, 16}, {32, 32}, {48, 48}, {256, 256}};
