@@ -153,9 +153,14 @@ void ApplyClassicLook(QApplication& app) {
 QIcon ProgramIcon() {
   static const bool linked = (InitProgramIcon(), true);
   Q_UNUSED(linked);
+  // The 48- and 256-pixel pictures are whole-pixel enlargements of the 16- and
+  // 32-pixel ones, as make_icons.py paints them; enlarging here costs much less
+  // than decoding the big files at every start.
+  const QImage small(QStringLiteral(":/icons/frambul-16.png"));
+  const QImage large(QStringLiteral(":/icons/frambul-32.png"));
   QIcon icon;
-  for (int size : {16, 32, 48, 256}) {
-    icon.addFile(QStringLiteral(":/icons/frambul-%1.png").arg(size), QSize(size, size));
+  for (const QImage& picture : {small, large, small.scaled(48, 48), large.scaled(256, 256)}) {
+    icon.addPixmap(QPixmap::fromImage(picture));
   }
   return icon;
 }

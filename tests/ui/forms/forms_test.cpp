@@ -241,10 +241,17 @@ class FormsTest : public QObject {
     QCOMPARE(QFontInfo(title).family(), QFontInfo(serif).family());
   }
 
-  // The program's icon, compiled in at its four sizes, is every form's icon.
+  // The program's icon, compiled in, is every form's icon at its four sizes, each the picture that is
+  // installed for the desktop.
   void formsShowTheProgramIcon() {
     const QList<QSize> sizes = {{16, 16}, {32, 32}, {48, 48}, {256, 256}};
     QCOMPARE(ProgramIcon().availableSizes(), sizes);
+    for (const QSize size : sizes) {
+      const QImage installed(QString(FRAMBUL_SOURCE_DIR "/src/ui/icons/frambul-%1.png").arg(size.width()));
+      QVERIFY(!installed.isNull());
+      QCOMPARE(ProgramIcon().pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32),
+               installed.convertToFormat(QImage::Format_ARGB32));
+    }
     for (QWidget* form : std::initializer_list<QWidget*>{&main_, &about_, &links_, &com_}) {
       QCOMPARE(form->windowIcon().availableSizes(), sizes);
     }
