@@ -111,6 +111,63 @@ TEST(Hive, ReadsWhatWineAcceptsAndWritesItCanonically) {
   }
 }
 
+// The tree keeps a line as it is only when Wine would write it so; any other comes out as Wine would write it.
+TEST(Hive, KeepsLinesAsWineWritesThemAndWritesOthersAsWineWould) {
+  const std::string wrapped = "hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\n  17,18";
+  for (const auto& [in, out] : std::initializer_list<std::pair<std::string, std::string>>{
+           // Escapes: octal with the fewest digits but before an octal digit, \x only above 127 and with the fewest
+           // lower-case digits but before a hex digit, a C escape where there is one, nothing else escaped.
+           {R"("a"="C:\\x.dll \"q\" \18 \0015 \e \xe9 \x00e9a \x042fa1")", ""},
+           {R"("a"="\001x \33 \x00e9 \xE9 \x41 \x \q \[")", R"("a"="\1x \e \xe9 \xe9 A x q [")"},
+           {"\"a\"=\"\xD0\xAF tab\there\"", R"("a"="\x42f tab\there")"},
+           {R"(""="x")", R"(@="x")"},
+           {R"("a" = str:"b"  )", R"("a"="b")"},
+           {R"("\x41"=dword:0000001F)", R"("A"=dword:0000001f)"},
+           {R"("a"=dword:1f)", R"("a"=dword:0000001f)"},
+           // Hex: lower-case pairs, commas, Wine's line breaks; a string ending in a NUL, a DWORD of four bytes
+           // and binary data have their own forms.
+           {R"("a"=hex: 1, 2 ,FF)", R"("a"=hex:01,02,ff)"},
+           {R"("a"=hex(1):61,00,00,00)", R"("a"="a")"},
+           {R"("a"=hex(2):61,00,00,00)", R"("a"=str(2):"a")"},
+           {R"("a"=hex(4):01,00,00,00)", R"("a"=dword:00000001)"},
+           {R"("a"=hex(3):01)", R"("a"=hex:01)"},
+           {R"("a"=hex(01):61,00)", R"("a"=hex(1):61,00)"},
+           {R"("a"=hex(A):)", R"("a"=hex(a):)"},
+           {R"("a"=hex(4):01,02)", ""},
+           {"\"a\"=" + wrapped, ""},
+           {"\"a\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,\\\n  18", "\"a\"=" + wrapped},
+           {"\"" + std::string(80, 'n') + "\"=hex:00,01,\\\n  02", "\"" + std::string(80, 'n') + "\"=hex:00,\\\n  01,02"},
+       }) {
+    const std::string head = "WINE REGISTRY Version 2\n\n[K] 0\n#time=19db1ded53e8000\n";
+    EXPECT_EQ(Hive::Parse(head + in + "\n", "system.reg", 0)->Write(), head + (out.empty() ? in : out) + "\n") << in;
+  }
+  // Names in a key's path: "\\" parts them, also a backslash that only decoding gives.
+  for (const auto& [in, out] : std::initializer_list<std::pair<std::string, std::string>>{
+           {R"([A\\\\B\\])", R"([A\\B])"}, {R"([A\x5c\x5c])", "[A]"}, {R"([\x41\\\x41b])", R"([A\\\x41b])"},
+           {"[a[b\\\"c\xD0\xAF]", R"([a\[b"c\x42f])"}, {R"([c\]d])", ""}}) {
+    const std::string head = "WINE REGISTRY Version 2\n\n";
+    EXPECT_EQ(Hive::Parse(head + in + " 0\n#class=\"\\x41\"\n", "system.reg", 0)->Write(),
+              head + (out.empty() ? in : out) + " 0\n#time=19db1ded53e8000\n#class=\"A\"\n")
+        << in;
+  }
+}
+
+// Read in pieces of any size, a file gives what it gives whole: the same text written, or the same problems.
+TEST(HiveReader, PiecesOfAnySizeReadAsTheWhole) {
+  const std::string good = ReadFile(std::string(FRAMBUL_SHARED_SAMPLES) + "/win98/system.reg");
+  const std::string bad = kHead + "[A] 0\r\n\"x\"=hex:01,\\\r\n  02,\\\r\n  zz\r\n\"y\"=dword:1\r\n[B\n\"c\"=hex:00,\\\n";
+  for (const std::string& text : {good, bad, good.substr(0, good.size() - 7)}) {
+    const std::string whole = Outcome([&] { return Hive::Parse(text, "system.reg", 0)->Write(); });
+    for (size_t size : {1, 2, 3, 7, 64, 4096}) {
+      HiveReader reader("system.reg", 0);
+      for (size_t at = 0; at < text.size(); at += size) reader.Feed(std::string_view(text).substr(at, size));
+      EXPECT_EQ(Outcome([&] { return reader.Finish()->Write(); }), whole) << size;
+    }
+  }
+  EXPECT_EQ(Outcome([&] { return Hive::Parse(bad, "f", 0)->Write(); }),
+            "f:7: Malformed value: '  zz'\nf:9: Malformed key: '[B'\nf:10: Value without key: '\"c\"=hex:00,\\'");
+}
+
 // Only the touched line changes, in the file's encoding; a new key goes after the last of its (first) section.
 TEST(IniDocument, SetRewritesOnlyItsLine) {
   const std::string ini = "[One]\r\n  Alpha =  1 \r\nbeta=2\n\r\n; c\r\n[one]\r\ng=3\r\n";

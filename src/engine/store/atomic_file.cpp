@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <cstdlib>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -63,32 +64,56 @@ void CopyXattrs(const std::string& from, int toFd) {
   }
 }
 
-}  // namespace
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+// Opens a file to read it; -1 when it does not exist.
+int OpenToRead(const std::string& path) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    if (errno == ENOENT || errno == ENOTDIR) return -1;
     Fail(errno, "cannot open " + path);
   }
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) Fail(errno, "cannot read " + path);
   if (S_ISDIR(st.st_mode)) Fail(EISDIR, "cannot read " + path);
+  return fd.release();
+}
+
+// Reads up to `size` bytes, as many as the file still has; 0 at its end.
+size_t ReadSome(int fd, char* data, size_t size, const std::string& path) {
+  for (;;) {
+    const ssize_t n = ::read(fd, data, size);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno != EINTR) Fail(errno, "cannot read " + path);
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  Fd fd(OpenToRead(path));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat st {};
+  ::fstat(fd.get(), &st);
   std::string data;
   data.resize(static_cast<size_t>(st.st_size));
   size_t got = 0;
   for (;;) {
     if (got == data.size()) data.resize(data.size() + 65536);
-    ssize_t n = ::read(fd.get(), data.data() + got, data.size() - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Fail(errno, "cannot read " + path);
-    }
+    const size_t n = ReadSome(fd.get(), data.data() + got, data.size() - got, path);
     if (n == 0) break;
-    got += static_cast<size_t>(n);
+    got += n;
   }
   data.resize(got);
   return data;
+}
+
+bool ReadFilePieces(const std::string& path, const std::function<void(std::string_view)>& take) {
+  Fd fd(OpenToRead(path));
+  if (fd.get() < 0) return false;
+  // Big enough that reading costs little beside parsing, small beside a big hive.
+  constexpr size_t kPiece = 256 * 1024;
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kPiece);
+  while (const size_t n = ReadSome(fd.get(), buffer.get(), kPiece, path)) take(std::string_view(buffer.get(), n));
+  return true;
 }
 
 PendingReplace::PendingReplace(const std::string& path, std::string_view bytes, FileSystem& fs)

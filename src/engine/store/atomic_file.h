@@ -1,6 +1,7 @@
 #pragma once
 // Reading and atomically replacing the files of the machine.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,10 @@ class FileSystem {
 // The whole file, or nothing when it does not exist. Other failures throw
 // std::system_error.
 std::optional<std::string> ReadWholeFile(const std::string& path);
+// Gives the file to `take` piece by piece as it is read, so that it need not
+// be in memory whole; false when it does not exist. Other failures throw
+// std::system_error.
+bool ReadFilePieces(const std::string& path, const std::function<void(std::string_view)>& take);
 
 // The replacement (or creation) of the file at `path` (the file itself, not a
 // link to it), in two steps, so that several files can be made ready before

@@ -76,7 +76,7 @@ std::string TIniFile::ReadText(std::string_view section, std::string_view key, s
   Mapping map;
   if (Mapped(section, key, false, map)) {
     if (map.key) {
-      if (const RegValue* v = map.key.key->findValue(map.value); v && (v->type == kRegSz || v->type == kRegExpandSz))
+      if (const RegValue* v = map.key.key->findValue(map.value); v && (v->type() == kRegSz || v->type() == kRegExpandSz))
         result = ToUtf8(StringValueText(v));
     }
     return CutToCharacters(std::move(result), kMaxProfileText);

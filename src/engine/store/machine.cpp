@@ -312,23 +312,25 @@ int64_t Machine::Now() const { return options_.clock ? options_.clock() : System
 
 std::unique_ptr<Hive> Machine::LoadHive(const std::string& file, bool required) {
   std::string path = prefix_ + "/" + file;
-  std::optional<std::string> text;
   try {
-    text = ReadWholeFile(path);
-  } catch (const std::system_error& e) {
-    throw EMachineError(EMachineError::Kind::Unreadable, "Не удалось прочитать файл реестра «" + path +
-                                                             "»: " + FailureReason(e.code().value(), false) + ".");
-  }
-  if (!text) {
+    // Read in pieces: the whole file is never in memory beside its tree.
+    HiveReader reader(path, Now());
+    bool exists;
+    try {
+      exists = ReadFilePieces(path, [&](std::string_view piece) { reader.Feed(piece); });
+    } catch (const std::system_error& e) {
+      throw EMachineError(EMachineError::Kind::Unreadable, "Не удалось прочитать файл реестра «" + path +
+                                                               "»: " + FailureReason(e.code().value(), false) + ".");
+    }
+    if (exists) return reader.Finish();
     if (required)
       throw EMachineError(EMachineError::Kind::NotAPrefix,
                           "Папка «" + prefix_ + "» не является префиксом Wine: в ней нет файла system.reg.");
     // A prefix without user.reg gets one, in Wine's form, when something is written there.
     std::string arch = system_->header().find("\n#arch=win32\n") != std::string::npos ? "win32" : "win64";
-    text = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=" + arch + "\n";
-  }
-  try {
-    return Hive::Parse(*text, path, Now());
+    return Hive::Parse("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=" +
+                           arch + "\n",
+                       path, Now());
   } catch (const HiveFormatError& e) {
     throw EMachineError(EMachineError::Kind::Unreadable,
                         "Файл реестра «" + path + "» " +
@@ -342,8 +344,8 @@ std::unique_ptr<Hive> Machine::LoadHive(const std::string& file, bool required) 
 
 KeyRef Machine::FollowLink(KeyRef link) {
   const RegValue* v = link.key->findValue(u"SymbolicLinkValue");
-  if (!v || v->type != kRegLink || v->data.size() < 2) return {};
-  std::u16string target = DataUnits(v->data, false);
+  if (!v || v->type() != kRegLink) return {};
+  std::u16string target = DataUnits(v->data(), false);
   if (target.empty() || target[0] != u'\\') return {};
   for (Hive* h : {system_.get(), user_.get()}) {
     const std::u16string& root = h->rootPath();

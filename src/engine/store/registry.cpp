@@ -38,29 +38,33 @@ const RegValue* TRegistry::Find(std::string_view name) const {
 
 std::string TRegistry::ReadText(std::string_view name) {
   const RegValue* v = Find(name);
-  if (!v || v->data.empty()) return {};
-  if (v->type != kRegSz && v->type != kRegExpandSz)
+  if (!v) return {};
+  const std::string data = v->data();
+  if (data.empty()) return {};
+  if (v->type() != kRegSz && v->type() != kRegExpandSz)
     throw ERegistryException(Format("Invalid data type for '%s'", std::string(name)));
-  return ToUtf8(DataUnits(v->data, true));
+  return ToUtf8(DataUnits(data, true));
 }
 
 int32_t TRegistry::ReadDword(std::string_view name) {
   const RegValue* v = Find(name);
-  if (!v || v->data.size() > 4) throw ERegistryException(Format("Failed to get data for '%s'", std::string(name)));
-  if (v->type != kRegDword) throw ERegistryException(Format("Invalid data type for '%s'", std::string(name)));
+  const std::string data = v ? v->data() : std::string();
+  if (!v || data.size() > 4) throw ERegistryException(Format("Failed to get data for '%s'", std::string(name)));
+  if (v->type() != kRegDword) throw ERegistryException(Format("Invalid data type for '%s'", std::string(name)));
   uint32_t value = 0;
-  std::memcpy(&value, v->data.data(), v->data.size());
+  std::memcpy(&value, data.data(), data.size());
   return static_cast<int32_t>(value);
 }
 
 int TRegistry::ReadBytes(std::string_view name, void* buffer, int size) {
   const RegValue* v = Find(name);
   if (!v) return 0;
-  bool bytesKind = v->type != kRegSz && v->type != kRegExpandSz && v->type != kRegDword;
-  if (!bytesKind || size < 0 || v->data.size() > static_cast<size_t>(size))
+  const std::string data = v->data();
+  bool bytesKind = v->type() != kRegSz && v->type() != kRegExpandSz && v->type() != kRegDword;
+  if (!bytesKind || size < 0 || data.size() > static_cast<size_t>(size))
     throw ERegistryException(Format("Invalid data type for '%s'", std::string(name)));
-  std::memcpy(buffer, v->data.data(), v->data.size());
-  return static_cast<int>(v->data.size());
+  std::memcpy(buffer, data.data(), data.size());
+  return static_cast<int>(data.size());
 }
 
 void TRegistry::Write(std::string_view name, uint32_t type, std::string_view data) {
@@ -113,7 +117,7 @@ void TRegistry::ListSubkeys(std::vector<std::string>& list) {
 void TRegistry::ListValueNames(std::vector<std::string>& list) {
   list.clear();
   if (!current_) return;
-  for (const RegValue& v : current_.key->values()) list.push_back(ToUtf8(v.name));
+  for (const RegValue& v : current_.key->values()) list.push_back(ToUtf8(v.name()));
 }
 
 bool TRegistry::QueryKeyCounts(TRegKeyInfo& info) {
@@ -124,8 +128,8 @@ bool TRegistry::QueryKeyCounts(TRegKeyInfo& info) {
   info.NumValues = static_cast<int32_t>(k.values().size());
   for (const auto& s : k.subkeys()) info.MaxSubKeyLen = std::max(info.MaxSubKeyLen, static_cast<int32_t>(s->name().size()));
   for (const RegValue& v : k.values()) {
-    info.MaxValueLen = std::max(info.MaxValueLen, static_cast<int32_t>(v.name.size()));
-    info.MaxDataLen = std::max(info.MaxDataLen, static_cast<int32_t>(v.data.size()));
+    info.MaxValueLen = std::max(info.MaxValueLen, static_cast<int32_t>(v.name().size()));
+    info.MaxDataLen = std::max(info.MaxDataLen, static_cast<int32_t>(v.data().size()));
   }
   info.FileTime = k.modified();
   return true;
