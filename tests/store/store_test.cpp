@@ -672,6 +672,25 @@ TEST(WineServer, ARunningServerAndAnOpenMachineKeepEachOtherOut) {
   fs::remove_all(fs::path(OurTmp()) / ("frambul-server-" + std::to_string(::getpid())));
 }
 
+// One handler may change the attributes of hundreds of files: the scan for a server made moments before serves
+// them until the flush that ends the handler, which scans again before it replaces a file; after it, the next
+// attribute change scans afresh.
+TEST(WineServer, AScanServesTheAttributeChangesOfOneHandler) {
+  TempPrefix prefix, otherTmp;
+  const std::string winIni = prefix.file("drive_c/WINDOWS/WIN.INI");
+  test::WriteFile(winIni, "[windows]\r\n");
+  Machine machine(prefix.path(), MachineOptions{nullptr, FixedClock});
+  TRegistry reg(machine);
+  ASSERT_TRUE(reg.OpenPath("\\Software\\Test", true));
+  reg.WriteText("v", "1");
+  FakeServer server(prefix.path(), otherTmp.path(), false);  // found only among the processes
+  ASSERT_TRUE(server.running());
+  EXPECT_EQ(SetAttributes(machine, "Win.Ini", 2), 0);  // the scan when the machine opened
+  EXPECT_THROW(machine.Flush(), EMachineError);
+  EXPECT_EQ(SetAttributes(machine, "Win.Ini", 0), 32);
+  EXPECT_EQ(DosAttrib(winIni), "0x2");
+}
+
 // Fails the nth and later calls of one step to the disk; the first failing Write writes half, as a full disk does.
 struct FailingFileSystem : FileSystem {
   enum Step { kNone, kWrite, kFsync, kRename };

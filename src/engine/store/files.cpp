@@ -89,7 +89,7 @@ int GetAttributes(Machine& machine, std::string_view fileName) {
 
 int SetAttributes(Machine& machine, std::string_view fileName, int attributes) {
   try {
-    machine.CheckNoServer();
+    machine.CheckNoServerSinceFlush();
   } catch (const EMachineError&) {
     return 32;
   }

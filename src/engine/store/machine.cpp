@@ -232,6 +232,7 @@ Machine::Machine(const std::string& prefix, MachineOptions options)
   realPrefix_ = RealPath(prefix_).value_or("");
   try {
     CheckNoServer();
+    noServerSinceFlush_ = true;
     HoldServerLocks();
     system_ = LoadHive("system.reg", true);
     user_ = LoadHive("user.reg", false);
@@ -499,6 +500,18 @@ void Machine::CheckNoServer() const {
     throw WineRunning(prefix_);
 }
 
+void Machine::CheckNoServerSinceFlush() {
+  // Scanning /proc takes about a millisecond, and one handler may change the
+  // attributes of hundreds of files (the startup save, one per shortcut).
+  // Within a handler a scan made moments before serves: a wineserver keeps
+  // the registry in memory, not attributes, so one that starts in between
+  // overwrites none of them; and the flush that ends the handler scans
+  // afresh before it replaces any file.
+  if (noServerSinceFlush_) return;
+  CheckNoServer();
+  noServerSinceFlush_ = true;
+}
+
 ChangeTarget Machine::Target(const std::string& hostPath) const {
   const std::string path = FollowLastLinks(hostPath);
   const auto slash = path.rfind('/');
@@ -576,8 +589,12 @@ struct Machine::PendingFile {
 };
 
 void Machine::Flush(FlushMode mode) {
-  // Files read in this handler are read again in the next: someone may change them meanwhile.
-  auto forgetRead = [this] { std::erase_if(profiles_, [](const auto& entry) { return !entry.second.written; }); };
+  // Files read in this handler are read again in the next: someone may change
+  // them meanwhile; so may a wineserver start.
+  auto forgetRead = [this] {
+    std::erase_if(profiles_, [](const auto& entry) { return !entry.second.written; });
+    noServerSinceFlush_ = false;
+  };
   const bool pending = system_->dirty() || user_->dirty() ||
                        std::any_of(profiles_.begin(), profiles_.end(), [](const auto& e) { return e.second.written; });
   if (!pending) failedAt_.reset();

@@ -95,6 +95,9 @@ class Machine {
   // or any wineserver process working in the prefix's server folder, wherever
   // its TMPDIR put that folder.
   void CheckNoServer() const;
+  // The check before a change of file attributes: CheckNoServer, or the
+  // last one that found no server when it ran since the last flush.
+  void CheckNoServerSinceFlush();
 
   // Where a change of `hostPath` lands. Links are followed only while they
   // stay inside the prefix folder (for a drive whose root folder lies outside
@@ -159,6 +162,7 @@ class Machine {
   std::map<std::string, ProfileFile> profiles_;  // by host path
   uint64_t profileRevision_ = 0;
   std::optional<uint64_t> failedAt_;  // the revision whose write failed last
+  bool noServerSinceFlush_ = false;   // a scan since the last flush found no wineserver
 };
 
 }  // namespace frambul::store
