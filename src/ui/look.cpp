@@ -8,10 +8,10 @@
 #include <QBoxLayout>
 #include <QDialog>
 #include <QEvent>
-#include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -108,14 +108,23 @@ void ScaleOwnFont(QWidget& widget) {
   widget.setFont(font);
 }
 
+// A PNG picture compiled into the program; null if there is none. Told the
+// format, Qt reads it at once: left to find the format itself, it first loads
+// every image plugin installed to ask each whether it reads PNG.
+QImage CompiledPicture(const QString& path) {
+  QImageReader reader(path, "png");
+  reader.setAutoDetectImageFormat(false);
+  return reader.read();
+}
+
 // A button's picture by the name a form gives in its "picture" property,
 // painted for the program and compiled in, so that the look is the same on
 // every desktop whatever icon themes it has; an unknown name gives none.
 QIcon ButtonPicture(const QString& name) {
   static const bool linked = (InitButtonPictures(), true);
   Q_UNUSED(linked);
-  const QString file = QStringLiteral(":/pictures/%1.png").arg(name);
-  return QFile::exists(file) ? QIcon(file) : QIcon();
+  const QImage picture = CompiledPicture(QStringLiteral(":/pictures/%1.png").arg(name));
+  return picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
 }
 
 // Centres its window on the screen each time the window is shown.
@@ -156,8 +165,8 @@ QIcon ProgramIcon() {
   // The 48- and 256-pixel pictures are whole-pixel enlargements of the 16- and
   // 32-pixel ones, as make_icons.py paints them; enlarging here costs much less
   // than decoding the big files at every start.
-  const QImage small(QStringLiteral(":/icons/frambul-16.png"));
-  const QImage large(QStringLiteral(":/icons/frambul-32.png"));
+  const QImage small = CompiledPicture(QStringLiteral(":/icons/frambul-16.png"));
+  const QImage large = CompiledPicture(QStringLiteral(":/icons/frambul-32.png"));
   QIcon icon;
   for (const QImage& picture : {small, large, small.scaled(48, 48), large.scaled(256, 256)}) {
     icon.addPixmap(QPixmap::fromImage(picture));
