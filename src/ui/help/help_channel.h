@@ -8,7 +8,7 @@
 #include <QString>
 #include <optional>
 
-class QLocalSocket;
+class QIODevice;
 
 namespace frambul::ui::help {
 
@@ -43,8 +43,8 @@ struct Answer {
 Answer SendRequest(const QString& serverName, const QString& request, int timeoutMs);
 
 // One message on a local socket, in both directions: a length-prefixed UTF-16 string.
-void WriteMessage(QLocalSocket& socket, const QString& message);
+void WriteMessage(QIODevice& socket, const QString& message);
 // The next whole message, or nothing while it has not all arrived.
-std::optional<QString> ReadMessage(QLocalSocket& socket);
+std::optional<QString> ReadMessage(QIODevice& socket);
 
 }  // namespace frambul::ui::help
