@@ -16,6 +16,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <random>
+#include <set>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -25,6 +28,7 @@
 #include "engine/store/inifile.h"
 #include "engine/store/integer.h"
 #include "engine/store/registry.h"
+#include "engine/store/text.h"
 #include "support/temp_prefix.h"
 
 namespace frambul::store {
@@ -105,6 +109,10 @@ TEST(Hive, ReadsWhatWineAcceptsAndWritesItCanonically) {
             "WINE REGISTRY Version 2\n;;\n\n[] 1767225600\n#time=1dc7ab192810000\n"},
            {"WINE REGISTRY Version 2\n\n[A]\n#time=8000000000000000\n",
             "WINE REGISTRY Version 2\n\n[A] 159663333\n#time=8000000000000000\n"},
+           // The last time a key line can give; upper-case digits.
+           {"WINE REGISTRY Version 2\n\n[A] 4294967295\n\"v\"=\"\"\n[B] 12\n#time=1DC7AB192810000\n",
+            "WINE REGISTRY Version 2\n\n[A] 4294967295\n#time=236485ed4a5e980\n\"v\"=\"\"\n\n[B] 1767225600\n"
+            "#time=1dc7ab192810000\n"},
            {deep, deep}}) {
     const std::string written = Hive::Parse(in, "system.reg", FixedClock())->Write();
     EXPECT_TRUE(written == out) << in.substr(0, 100) << "\nwritten:\n" << written.substr(0, 400);
@@ -118,8 +126,17 @@ TEST(Hive, KeepsLinesAsWineWritesThemAndWritesOthersAsWineWould) {
            // Escapes: octal with the fewest digits but before an octal digit, \x only above 127 and with the fewest
            // lower-case digits but before a hex digit, a C escape where there is one, nothing else escaped.
            {R"("a"="C:\\x.dll \"q\" \18 \0015 \e \xe9 \x00e9a \x042fa1")", ""},
-           {R"("a"="\001x \33 \x00e9 \xE9 \x41 \x \q \[")", R"("a"="\1x \e \xe9 \xe9 A x q [")"},
-           {"\"a\"=\"\xD0\xAF tab\there\"", R"("a"="\x42f tab\there")"},
+           {R"("a"="\001x")", R"("a"="\1x")"},
+           {R"("a"="\33")", R"("a"="\e")"},
+           {R"("a"="\x00e9")", R"("a"="\xe9")"},
+           {R"("a"="\x042f")", R"("a"="\x42f")"},
+           {R"("a"="\xE9")", R"("a"="\xe9")"},
+           {R"("a"="\x41")", R"("a"="A")"},
+           {R"("a"="\x")", R"("a"="x")"},
+           {R"("a"="\q")", R"("a"="q")"},
+           {R"("a"="\[")", R"("a"="[")"},
+           {"\"a\"=\"\xD0\xAF\"", R"("a"="\x42f")"},
+           {"\"a\"=\"tab\there\"", R"("a"="tab\there")"},
            {R"(""="x")", R"(@="x")"},
            {R"("a" = str:"b"  )", R"("a"="b")"},
            {R"("\x41"=dword:0000001F)", R"("A"=dword:0000001f)"},
@@ -144,12 +161,99 @@ TEST(Hive, KeepsLinesAsWineWritesThemAndWritesOthersAsWineWould) {
   // Names in a key's path: "\\" parts them, also a backslash that only decoding gives.
   for (const auto& [in, out] : std::initializer_list<std::pair<std::string, std::string>>{
            {R"([A\\\\B\\])", R"([A\\B])"}, {R"([A\x5c\x5c])", "[A]"}, {R"([\x41\\\x41b])", R"([A\\\x41b])"},
-           {"[a[b\\\"c\xD0\xAF]", R"([a\[b"c\x42f])"}, {R"([c\]d])", ""}}) {
+           {"[a[b]", R"([a\[b])"}, {R"([a\"b])", R"([a"b])"}, {"[\xD0\xAF]", R"([\x42f])"}, {R"([c\]d])", ""}}) {
     const std::string head = "WINE REGISTRY Version 2\n\n";
     EXPECT_EQ(Hive::Parse(head + in + " 0\n#class=\"\\x41\"\n", "system.reg", 0)->Write(),
               head + (out.empty() ? in : out) + " 0\n#time=19db1ded53e8000\n#class=\"A\"\n")
         << in;
   }
+}
+
+// The sample machine's keys in another order (siblings backwards, each key before its subkeys, so that times stay
+// whose they were) and given twice, their values split between the two, read as the file itself: the subkeys and
+// values of a key met again join the ones it had.
+TEST(Hive, KeysOutOfOrderAndGivenTwiceReadAsInOrder) {
+  const std::string text = ReadFile(std::string(FRAMBUL_SHARED_SAMPLES) + "/win98/system.reg");
+  const size_t first = text.find("\n[") + 1;
+  std::vector<std::string> blocks, again;
+  for (size_t at = first, next; at < text.size(); at = next) {
+    next = std::min(text.find("\n[", at), text.size() - 1) + 1;
+    std::string block = text.substr(at, next - at);
+    const size_t values = block.find("\n\""), last = block.rfind("\n\"", block.size() - 3);
+    if (values != std::string::npos && values < last) {
+      again.push_back(block.substr(0, last + 1) + "\n");
+      block.erase(values + 1, last - values);
+    }
+    blocks.push_back(block);
+  }
+  std::reverse(blocks.begin(), blocks.end());
+  std::stable_sort(blocks.begin(), blocks.end(), [](const std::string& a, const std::string& b) {
+    auto depth = [](const std::string& block) { return std::count(block.begin(), block.begin() + block.find(']'), '\\'); };
+    return depth(a) < depth(b);
+  });
+  std::string shuffled = text.substr(0, first);
+  for (const std::string& block : blocks) shuffled += block;
+  for (auto it = again.rbegin(); it != again.rend(); ++it) shuffled += *it;
+  ASSERT_NE(shuffled, text);
+  EXPECT_TRUE(Hive::Parse(shuffled, "system.reg", 0)->Write() == text);
+}
+
+// Values set and deleted at random stay what a plain map of them says, sorted as Wine sorts them, read back and
+// after the text is read again; so do keys created and deleted beside them.
+TEST(Hive, ChangesKeepEveryOtherValueAndKey) {
+  auto hive = Hive::Parse(ReadFile(std::string(FRAMBUL_SHARED_SAMPLES) + "/win98/user.reg"), "user.reg", 0);
+  RegKey* key = hive->CreateSubkey(hive->root(), u"Changes", FixedClock());
+  auto less = [](const std::u16string& a, const std::u16string& b) { return CompareNoCase(a, b) < 0; };
+  std::map<std::u16string, std::string, decltype(less)> model(less);
+  std::set<std::u16string, decltype(less)> subkeys(less);
+  std::mt19937 random(1);
+  for (int step = 0; step < 3000; ++step) {
+    std::u16string name = u"v" + std::u16string(1, static_cast<char16_t>(u'a' + random() % 40));
+    if (random() % 2) name[0] = u'Я';
+    const std::string data = std::string(random() % 300, static_cast<char>(random()));
+    switch (random() % 4) {
+      case 0:
+      case 1:
+        hive->SetValue(*key, name, kRegBinary, data, FixedClock());
+        model.insert_or_assign(name, data);
+        break;
+      case 2:
+        EXPECT_EQ(hive->DeleteValue(*key, name, FixedClock()), model.erase(name) == 1);
+        break;
+      default:
+        if (RegKey* sub = key->findSubkey(name)) {
+          hive->DeleteKey(*sub, FixedClock());
+          subkeys.erase(name);
+        } else {
+          hive->SetValue(*hive->CreateSubkey(*key, name, FixedClock()), u"", kRegSz, data, FixedClock());
+          subkeys.insert(name);
+        }
+    }
+  }
+  auto same = [&](const RegKey& k) {
+    ASSERT_EQ(k.values().size(), model.size());
+    auto it = model.begin();
+    for (const RegValue& v : k.values()) {
+      EXPECT_TRUE(v.name() == it->first && v.data() == it->second);
+      ++it;
+    }
+    ASSERT_EQ(k.subkeys().size(), subkeys.size());
+    EXPECT_TRUE(std::equal(subkeys.begin(), subkeys.end(), k.subkeys().begin(), [](auto& n, auto* s) { return n == s->name(); }));
+  };
+  same(*key);
+  same(*Hive::Parse(hive->Write(), "user.reg", 0)->root().findSubkey(u"changes"));
+}
+
+// Escaped names (Cyrillic, as Wine writes it) are found in any case, also among unescaped ones.
+TEST(Hive, EscapedNamesAreFoundInAnyCase) {
+  auto hive = Hive::Parse(kHead + "[\\x41a\\x43e\\\\a\\\\Z] 0\n\"\\x42f\"=\"1\"\n\"\\x44f\\x44f\"=\"2\"\n\"b\"=\"3\"\n",
+                          "system.reg", 0);
+  RegKey* key = hive->root().findSubkey(u"кО");
+  ASSERT_TRUE(key && key->findSubkey(u"A") && key->findSubkey(u"A")->findSubkey(u"z"));
+  EXPECT_EQ(key->name(), u"Ко");
+  for (auto [name, data] : {std::pair{u"я", "1"}, {u"ЯЯ", "2"}, {u"B", "3"}})
+    EXPECT_EQ(ToUtf8(StringValueText(key->findSubkey(u"a")->findSubkey(u"Z")->findValue(name))), data);
+  EXPECT_EQ(key->findSubkey(u"кОа"), nullptr);
 }
 
 // Read in pieces of any size, a file gives what it gives whole: the same text written, or the same problems.
@@ -446,6 +550,8 @@ TEST(MachineOpen, ReadsItsHivesOrRefusesLinesItDoesNotUnderstand) {
                    std::vector<std::string>{"Unreadable", ":14: Unrecognized input: 'foo'", ":15: Malformed value",
                                             ":16: Malformed", ":17: Malformed", ":18: Unknown key", ":19: Malformed"}},
         {"user.reg", "[B\n", {"Unreadable", ":10: Malformed key: '[B'"}},
+        {"system.reg", "[C] 4294967296\n[D] 1\n#time=1dc7ab19281000g\n",
+         {"Unreadable", ":14: Malformed key time: '[C] 4294967296'", ":16: Malformed time: '#time=1dc7ab19281000g'"}},
         {"system.reg", "[Cut] 1767225600\n#time=1dc7ab1",
          {"Unreadable", "обрезан", ":15: Cut short: the last line has no line end: '#time=1dc7ab1'"}},
         {"system.reg", "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion]\n\"SystemRoot\"=\"WINDOWS\"\n",
