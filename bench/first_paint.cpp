@@ -24,7 +24,12 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: %s COMMAND [ARGS...]\n", argv[0]);
     return 2;
   }
+  // A busy X server now and then refuses a connection; the clock starts later.
   Display* display = XOpenDisplay(nullptr);
+  for (int attempt = 0; display == nullptr && attempt < 20; ++attempt) {
+    usleep(50 * 1000);
+    display = XOpenDisplay(nullptr);
+  }
   if (display == nullptr) {
     std::fprintf(stderr, "first_paint: cannot open the display\n");
     return 1;

@@ -45,8 +45,12 @@ for _ in $(seq "$runs"); do
     bare+=("$("$bin/first_paint" "$bin/bare_window")")
 done
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+fastest() { printf '%s\n' "$@" | sort -n | head -n1; }
 m_ours=$(median "${ours[@]}") m_bare=$(median "${bare[@]}")
+f_ours=$(fastest "${ours[@]}") f_bare=$(fastest "${bare[@]}")
 echo "runs: $runs interleaved pairs"
-echo "frambul     first paint: median $m_ours ms"
-echo "bare window first paint: median $m_bare ms"
+echo "frambul     first paint: median $m_ours ms (fastest $f_ours)"
+echo "bare window first paint: median $m_bare ms (fastest $f_bare)"
 awk -v a="$m_ours" -v b="$m_bare" 'BEGIN {printf "ratio: %.2f x the bare Qt window\n", a / b}'
+# On a shared machine the fastest runs are the least disturbed by other jobs.
+awk -v a="$f_ours" -v b="$f_bare" 'BEGIN {printf "ratio of the fastest runs: %.2f\n", a / b}'
