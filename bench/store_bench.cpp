@@ -166,6 +166,22 @@ class SamplePrefix {
   std::string path_;
 };
 
+// What the window does first: open the machine (both hives read, the checks
+// for a running Wine), on the sample machine holding the registry of a fresh
+// Wine prefix, its system.reg `copies` times over, as bench/big_machine.sh
+// makes it; then close it.
+void BM_MachineOpen(benchmark::State& state) {
+  SamplePrefix prefix;
+  test::WriteFile(prefix.path() + "/system.reg", SystemReg(state));
+  test::WriteFile(prefix.path() + "/user.reg", test::ReadGzip(std::string(FRAMBUL_SHARED_SAMPLES) + "/wine8-win64/user.reg.gz"));
+  for (auto _ : state) {
+    store::Machine machine(prefix.path());
+    benchmark::DoNotOptimize(&machine);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(SystemReg(state).size()));
+}
+BENCHMARK(BM_MachineOpen)->Apply(Sizes)->Apply(Best)->Unit(benchmark::kMillisecond);
+
 // What one press of OK costs at least: open the machine (both hives read),
 // write one value through TRegistry, and write the changed hive back to disk
 // (atomic replace with fsync).
