@@ -1,6 +1,6 @@
 # Installs the Debian 12 packages the build, the tests and the demo need, when
 # any is missing. Sourced by test.sh and run.sh.
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libfontconfig-dev
           clang libclang-rt-14-dev attr gzip python3
           qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-liberation
           xvfb xauth xdotool imagemagick)

@@ -755,6 +755,14 @@ TEST(WineServer, ARunningServerAndAnOpenMachineKeepEachOtherOut) {
     Machine machine(prefix.path());
     EXPECT_FALSE(FakeServer(prefix.path(), OurTmp()).running());
   }
+  if (!fs::is_directory("/run/user/" + std::to_string(::getuid()))) {
+    // The TMPDIR the program was given at its start holds the place, not the process's own.
+    MachineOptions given;
+    given.tempDirectory = otherTmp.path();
+    Machine machine(prefix.path(), given);
+    EXPECT_FALSE(FakeServer(prefix.path(), otherTmp.path()).running());
+    EXPECT_TRUE(FakeServer(prefix.path(), OurTmp()).running());
+  }
   fs::remove(prefix.file("wineserver"));
   test::WriteFile(winIni, "[windows]\r\nload=\r\n");
   Machine machine(prefix.path(), MachineOptions{nullptr, FixedClock});

@@ -83,7 +83,7 @@ std::optional<std::string> ServerFolderName(const std::string& prefix) {
 // The folders in which a wineserver for the prefix keeps its lock: upstream
 // Wine's /tmp/.wine-<uid>/ and Debian's /run/user/<uid>/wine/ or
 // ${TMPDIR:-/tmp}/<name in $WINEPREFIX/wineserver>/.
-std::vector<std::string> ServerLockFiles(const std::string& prefix) {
+std::vector<std::string> ServerLockFiles(const std::string& prefix, const std::string& tempDirectory) {
   std::vector<std::string> files;
   const std::optional<std::string> folder = ServerFolderName(prefix);
   if (!folder) return files;
@@ -100,8 +100,7 @@ std::vector<std::string> ServerLockFiles(const std::string& prefix) {
   if (name && !name->empty()) {
     while (!name->empty() && (name->back() == '\n' || name->back() == '\r')) name->pop_back();
     if (name->find('/') == std::string::npos) {
-      const char* tmp = std::getenv("TMPDIR");
-      files.push_back(std::string(tmp && *tmp ? tmp : "/tmp") + "/" + *name + server);
+      files.push_back((tempDirectory.empty() ? "/tmp" : tempDirectory) + "/" + *name + server);
     }
   }
   return files;
@@ -110,8 +109,8 @@ std::vector<std::string> ServerLockFiles(const std::string& prefix) {
 // The lock files a wineserver started now would take: Debian's Wine in
 // /run/user/<uid>/wine/ or, without that folder, ${TMPDIR:-/tmp}/<name>/
 // (for a prefix that names its folder); upstream Wine in /tmp/.wine-<uid>/.
-std::vector<std::string> ServerLockPlaces(const std::string& prefix) {
-  std::vector<std::string> all = ServerLockFiles(prefix);
+std::vector<std::string> ServerLockPlaces(const std::string& prefix, const std::string& tempDirectory) {
+  std::vector<std::string> all = ServerLockFiles(prefix, tempDirectory);
   if (all.empty()) return all;
   std::vector<std::string> places{all[0]};
   const bool runUser = IsDirectory("/run/user/" + std::to_string(::getuid()));
@@ -210,6 +209,11 @@ std::string Machine::DefaultPrefix() {
 Machine::Machine(const std::string& prefix, MachineOptions options)
     : prefix_(prefix), options_(std::move(options)), fs_(options_.fileSystem ? options_.fileSystem : &defaultFs_) {
   while (prefix_.size() > 1 && prefix_.back() == '/') prefix_.pop_back();
+  if (options_.tempDirectory) {
+    tempDirectory_ = *options_.tempDirectory;
+  } else if (const char* tmp = std::getenv("TMPDIR")) {
+    tempDirectory_ = tmp;
+  }
   if (!IsDirectory(prefix_))
     throw EMachineError(EMachineError::Kind::NotAPrefix, "Префикс Wine «" + prefix_ + "» не найден.");
   if (!Exists(prefix_ + "/system.reg"))
@@ -246,7 +250,7 @@ Machine::Machine(const std::string& prefix, MachineOptions options)
   if (dir.empty()) dir = ReadMachineString(u"Software\\Microsoft\\Windows\\CurrentVersion", u"SystemRoot");
   // Only a full path with a drive letter can serve; anything else would make
   // bare file names resolve against themselves.
-  bool drivePath = dir.size() >= 3 && std::isalpha(static_cast<unsigned char>(dir[0])) && dir[1] == ':' &&
+  bool drivePath = dir.size() >= 3 && ((dir[0] | 0x20) >= 'a' && (dir[0] | 0x20) <= 'z') && dir[1] == ':' &&
                    (dir[2] == '\\' || dir[2] == '/');
   windowsDirectory_ = drivePath ? dir : "C:\\WINDOWS";
 
@@ -268,7 +272,7 @@ Machine::~Machine() {
 }
 
 void Machine::HoldServerLocks() {
-  for (const std::string& file : ServerLockPlaces(prefix_)) {
+  for (const std::string& file : ServerLockPlaces(prefix_, tempDirectory_)) {
     HeldLock held;
     held.file = file;
     // The server's folders, made as Wine makes them (owner only).
@@ -492,7 +496,7 @@ std::string Machine::WindowsPath(std::string_view hostPath) const {
 }
 
 void Machine::CheckNoServer() const {
-  for (const std::string& lock : ServerLockFiles(prefix_)) {
+  for (const std::string& lock : ServerLockFiles(prefix_, tempDirectory_)) {
     bool ours = std::any_of(serverLocks_.begin(), serverLocks_.end(), [&](const HeldLock& h) { return h.file == lock; });
     if (!ours && LockHolder(lock) != 0) throw WineRunning(prefix_);
   }

@@ -54,6 +54,9 @@ struct ChangeTarget {
 struct MachineOptions {
   FileSystem* fileSystem = nullptr;       // the real system calls when null
   std::function<int64_t()> clock;         // FILETIME now; the system clock when empty
+  // The TMPDIR a wineserver started by the user would see; read from the
+  // environment when the machine opens unless given.
+  std::optional<std::string> tempDirectory = std::nullopt;
 };
 
 class Machine {
@@ -144,6 +147,7 @@ class Machine {
   std::string prefix_;
   std::string realPrefix_;  // the prefix folder, links resolved
   MachineOptions options_;
+  std::string tempDirectory_;  // empty: /tmp
   FileSystem defaultFs_;
   FileSystem* fs_;
   int lockFd_ = -1;
