@@ -3,7 +3,7 @@
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libfontconfig-dev
           clang libclang-rt-14-dev attr gzip python3
           qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-liberation
-          xvfb xauth xdotool imagemagick)
+          xvfb xauth xdotool imagemagick libxdamage-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
