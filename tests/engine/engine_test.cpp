@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
-#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "engine/cycle.h"
 #include "engine/store/errors.h"
 #include "engine/tweaks.h"
+#include "support/handler.h"
 #include "support/temp_prefix.h"
 
 namespace frambul::engine {
@@ -41,13 +41,11 @@ const std::string kBrokenLink = "#link\n\"SymbolicLinkValue\"=hex(6):58,00";
 // Each key with its value lines; keys under "Control Panel" are the user's.
 using Keys = std::vector<std::pair<std::string, std::string>>;
 
-std::string Doubled(const std::string& path) { return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)"); }
-
 std::string RegFile(const Keys& keys, bool user) {
   std::string text = "WINE REGISTRY Version 2\n";
   for (const auto& [path, values] : keys) {
     if (path.starts_with("Control Panel") != user) continue;
-    text += "\n[" + Doubled(path) + "] 946684800\n#time=1bf53eb256d4000\n" + values + (values.empty() ? "" : "\n");
+    text += test::KeyText(path, values);
   }
   return text;
 }
@@ -64,16 +62,7 @@ struct Small {
     loadError = Run([this] { cycle.FormCreate(); });
   }
 
-  std::string Run(const std::function<void()>& handler) {
-    std::string error;
-    try {
-      handler();
-    } catch (const store::EStoreError& e) {
-      error = e.what();
-    }
-    machine.Flush();
-    return error;
-  }
+  std::string Run(const std::function<void()>& handler) { return test::RunHandler(machine, handler); }
   // OK with a mark in the tweaks group, the boot group or both.
   std::string Ok(bool tweaks = true, bool boot = true) {
     form.RecycleEdt.Tag = tweaks;
@@ -92,12 +81,12 @@ struct Small {
   }
   // True when the file holds the key or a key below it.
   bool HasKey(const std::string& path) const {
-    return Find(Registry(path), "\n[" + Doubled(path)) != Registry(path).size();
+    return Find(Registry(path), "\n[" + test::Doubled(path)) != Registry(path).size();
   }
   // The value lines of the key, or nothing when the file has no such key.
   std::optional<std::string> Values(const std::string& path) const {
     const std::string text = Registry(path);
-    size_t at = Find(text, "\n[" + Doubled(path) + "]");
+    size_t at = Find(text, "\n[" + test::Doubled(path) + "]");
     if (at == text.size()) return std::nullopt;
     at = text.find('\n', at + 1);
     while (text[at + 1] == '#') at = text.find('\n', at + 1);  // the key's time, a link's mark

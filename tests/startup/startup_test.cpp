@@ -15,6 +15,7 @@
 
 #include "startup/menu.h"
 #include "startup/sources.h"
+#include "support/handler.h"
 #include "support/temp_prefix.h"
 
 namespace frambul::startup {
@@ -54,16 +55,7 @@ struct Prefix {
       if (f.starts_with("r:")) ::chmod(path.c_str(), 0444);
     }
   }
-  std::string Run(const std::function<void()>& handler) {
-    std::string error;
-    try {
-      handler();
-    } catch (const store::EStoreError& e) {
-      error = e.what();
-    }
-    machine.Flush();
-    return error;
-  }
+  std::string Run(const std::function<void()>& handler) { return test::RunHandler(machine, handler); }
   std::string Load() { return Run([&] { LoadStartupList(reg, machine, list, winIni); }); }
   std::string Save() { return Run([&] { SaveStartupList(reg, machine, winIni.get(), list); }); }
   std::string File(const std::string& name) const { return test::ReadFile(temp.file(name)); }

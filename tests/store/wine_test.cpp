@@ -13,11 +13,13 @@
 #include "engine/store/inifile.h"
 #include "engine/store/registry.h"
 #include "support/temp_prefix.h"
+#include "support/wine_tools.h"
 
 namespace frambul::store {
 namespace {
 
 using test::ReadFile;
+using test::Wine;
 
 // Files Wine wrote come back identical to the byte when nothing changed.
 TEST(WineFiles, RoundTripByteForByte) {
@@ -27,20 +29,10 @@ TEST(WineFiles, RoundTripByteForByte) {
   }
 }
 
-// Runs a command of Wine's with WINEPREFIX set; gives its standard output.
-std::string Wine(const std::string& prefix, const std::string& command) {
-  FILE* p = ::popen(("WINEPREFIX='" + prefix + "' WINEDEBUG=-all " + command + " 2>/dev/null").c_str(), "r");
-  std::string out;
-  char buf[4096];
-  for (size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  if (p) ::pclose(p);
-  return out;
-}
-
 TEST(RealWine, RefusesARunningServerAndWineReadsWhatWasWritten) {
-  const std::string dir = ::access("/usr/lib/wine/wine64", X_OK) == 0 ? "/usr/lib/wine/" : "/usr/bin/";
-  const std::string wine = dir + "wine64", server = dir + "wineserver";
-  if (::access(wine.c_str(), X_OK) != 0 || ::access(server.c_str(), X_OK) != 0) GTEST_SKIP() << "no Wine";
+  const test::WineTools tools = test::FindWine();
+  if (!tools) GTEST_SKIP() << "no Wine";
+  const std::string &wine = tools.wine, &server = tools.server;
   test::TempPrefix temp;
   const std::string prefix = temp.file("wine");
   // Another TMPDIR puts the server's folder where this program cannot guess it.

@@ -7,13 +7,13 @@
 #include <cctype>
 #include <functional>
 #include <optional>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/cycle.h"
 #include "engine/store/errors.h"
+#include "support/handler.h"
 #include "support/temp_prefix.h"
 
 namespace frambul::test {
@@ -24,12 +24,10 @@ using Keys = std::vector<std::pair<std::string, std::string>>;
 // A link to "X", a key that does not exist: it can be neither opened nor created.
 inline const std::string kBrokenLink = "#link\n\"SymbolicLinkValue\"=hex(6):58,00";
 
-inline std::string Doubled(const std::string& path) { return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)"); }
-
 inline std::string SystemReg(const Keys& keys) {
   std::string text(TempPrefix::DefaultSystemReg());
   for (const auto& [path, values] : keys) {
-    text += "\n[" + Doubled(path) + "] 946684800\n#time=1bf53eb256d4000\n" + values + (values.empty() ? "" : "\n");
+    text += KeyText(path, values);
   }
   return text;
 }
@@ -43,22 +41,7 @@ struct PageMachine {
     loadError = Run([this] { cycle.FormCreate(); });
   }
 
-  // Runs one handler as the window does: an error ends it, and the machine is
-  // written to disk afterwards. Gives the error's text.
-  std::string Run(const std::function<void()>& handler) {
-    std::string error;
-    try {
-      handler();
-    } catch (const store::EStoreError& e) {
-      error = e.what();
-    }
-    try {
-      machine.Flush();
-    } catch (const store::EStoreError& e) {
-      if (error.empty()) error = e.what();
-    }
-    return error;
-  }
+  std::string Run(const std::function<void()>& handler) { return RunHandler(machine, handler); }
   // OK with the tweaks group marked by the MTU's edit.
   std::string Ok() {
     form.MTUEdt.Tag = 1;
