@@ -2,6 +2,7 @@
 // What the load and apply steps of every page share: a setting read from its
 // key, a guarded read, a key opened for writing.
 
+#include <string>
 #include <string_view>
 
 #include "engine/store/errors.h"
@@ -35,6 +36,15 @@ void Guarded(Read read) {
 // opened before.
 inline void OpenOrCreate(store::TRegistry& registry, std::string_view path) {
   if (!registry.OpenPath(path, true)) registry.CloseKey();
+}
+
+// Opens a key for the writes that follow, creating what is missing; when it
+// can be neither opened nor made, the store's write error naming `what` ends
+// the step, so that nothing is deleted or written into another key.
+inline void OpenForWrite(store::TRegistry& registry, std::string_view path, std::string_view what) {
+  OpenOrCreate(registry, path);
+  if (!registry.HasOpenKey())
+    throw store::ERegistryException(store::Format("Failed to set data for '%s'", std::string(what)));
 }
 
 }  // namespace frambul::engine

@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/steps.h"
 #include "engine/store/errors.h"
 #include "engine/store/files.h"
 
@@ -31,12 +32,10 @@ StartupSource OwnSource(const TRegistry& registry) {
   return registry.CurrentRoot() == RootKey::LocalMachine ? StartupSource::Common : StartupSource::Personal;
 }
 
-// Opens a Run key, making it when missing; throws the store's write error
-// when it can do neither, so that nothing is written into the key open before.
+// Opens a Run key, making it when missing; the write error names the key with its root.
 void OpenRunKey(TRegistry& registry, std::string_view path) {
-  if (registry.OpenPath(path, true)) return;
   const char* root = registry.CurrentRoot() == RootKey::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
-  throw store::ERegistryException(store::Format("Failed to set data for '%s'", root + std::string(path)));
+  engine::OpenForWrite(registry, path, root + std::string(path));
 }
 
 // Leaves in the open key exactly the values of the root's entries in the given

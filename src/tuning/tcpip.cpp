@@ -20,17 +20,6 @@ constexpr std::string_view kMstcp = "\\System\\CurrentControlSet\\Services\\VxD\
 
 std::string Binding(const std::string& name) { return std::string(kNetTrans) + "\\" + name; }
 
-// Opens a key for the values that follow, creating it if needed. When it can
-// be neither opened nor made, the store's write error for `value` ends the
-// apply: a deletion would otherwise fail without a word, and a write must
-// never land in the key opened before.
-void OpenForWrite(TRegistry& registry, std::string_view path, std::string_view value) {
-  engine::OpenOrCreate(registry, path);
-  if (!registry.HasOpenKey()) {
-    throw store::ERegistryException(store::Format("Failed to set data for '%s'", std::string(value)));
-  }
-}
-
 // Writes a non-empty text as a string value; an empty one deletes the value.
 void WriteOrRemove(TRegistry& registry, std::string_view name, const std::string& text) {
   if (text.empty()) {
@@ -92,13 +81,13 @@ void ApplyTcpIp(TRegistry& registry, const MainForm& form) {
   const engine::Edit& mtu = form.MTUEdt;
   // Without a binding found by the load there is no key of the MTU's own.
   if (mtu.Loaded && mtu.Enabled && !form.NetTransKey.empty()) {
-    OpenForWrite(registry, Binding(form.NetTransKey), "MaxMTU");
+    engine::OpenForWrite(registry, Binding(form.NetTransKey), "MaxMTU");
     WriteOrRemove(registry, "MaxMTU", mtu.Text);
   }
   const engine::Edit& rwin = form.RWINEdt;
   const engine::ComboBox& ttl = form.TTLCbx;
   if (rwin.Loaded && rwin.Enabled && ttl.Loaded && ttl.Enabled) {
-    OpenForWrite(registry, kMstcp, "DefaultRcvWindow");
+    engine::OpenForWrite(registry, kMstcp, "DefaultRcvWindow");
     WriteOrRemove(registry, "DefaultRcvWindow", rwin.Text);
     // The empty third item deletes the value.
     const int item = ttl.ItemIndex >= 0 && ttl.ItemIndex < 3 ? ttl.ItemIndex : 0;
