@@ -15,28 +15,9 @@ root=$(cd -- "$(dirname -- "$0")/.." && pwd)
 build=${1:-$root/build-bench}
 runs=${2:-11}
 bin=$build/bin
-for program in frambul bare_window; do
-    [ -x "$bin/$program" ] || { echo "error: $bin/$program missing; build the targets frambul bare_window" >&2; exit 1; }
-done
-for tool in xdotool Xvfb; do
-    command -v "$tool" >/dev/null || { echo "error: $tool missing (Debian: xdotool, xvfb)" >&2; exit 1; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/frambul-memory.XXXXXX")
-trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
-if [ -n "${3:-}" ]; then
-    cp -a -- "$3" "$work/prefix"
-else
-    "$root/bench/big_machine.sh" 1 "$work/prefix" >/dev/null
-fi
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-exec 3>&-
-export DISPLAY=:$(head -n1 "$work/display") XDG_RUNTIME_DIR=$work/runtime HOME=$work/home
-mkdir -m 700 -p "$XDG_RUNTIME_DIR" "$HOME"
+command -v xdotool >/dev/null || { echo "error: xdotool missing (Debian: xdotool)" >&2; exit 1; }
+. "$root/bench/session.sh"
+bench_session memory "${3:-}" frambul bare_window
 
 # peak_kib TITLE CLOSE COMMAND...: starts COMMAND, waits for its visible
 # window named TITLE, lets it draw, prints the process's peak resident size so
@@ -63,7 +44,6 @@ for _ in $(seq "$runs"); do
     ours+=("$(peak_kib 'Фрамбуль Над Windows' esc env WINEPREFIX="$work/prefix" "$bin/frambul")")
     bare+=("$(peak_kib 'Bare Qt window' term "$bin/bare_window")")
 done
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 m_ours=$(median "${ours[@]}") m_bare=$(median "${bare[@]}")
 echo "runs: $runs interleaved pairs; system.reg $(stat -c %s "$work/prefix/system.reg") bytes"
 awk -v a="$m_ours" -v b="$m_bare" 'BEGIN {
