@@ -1,6 +1,5 @@
-// The engine of the load-and-apply cycle on small machines holding just the keys
-// of each case: what the Misc, Useful and Boot pages show, what OK leaves in the
-// registry and "C:\MSDOS.Sys", the clean-up before the load, the change marks.
+// The load-and-apply cycle on small machines holding just the keys of each case: what the Misc, Useful and
+// Boot pages show, what OK leaves in the registry and "C:\MSDOS.Sys", the clean-up before the load, the marks.
 
 #include <gtest/gtest.h>
 
@@ -108,6 +107,7 @@ std::string State(const TrackBar& t) { return std::to_string(t.Position) + (t.En
 #define SHOWN(control) [](const MainForm& f) { return State(f.control); }
 #define SET(control, field, value) [](MainForm& f) { f.control.field = value; }
 
+// What each control of the Misc and Useful pages shows of its key, and which are disabled without them.
 TEST(Tweaks, EachControlShowsWhatItsKeyHoldsAndIsDisabledWithoutIt) {
   const std::tuple<Keys, std::string (*)(const MainForm&), std::string> cases[] = {
       {{{kLnk, R"("IsShortcut"=dword:00000001)"}}, SHOWN(ShortCutChk), "on"},
@@ -139,6 +139,7 @@ TEST(Tweaks, EachControlShowsWhatItsKeyHoldsAndIsDisabledWithoutIt) {
             "off disabledoff disabledoff disabledoff disabledoff disabled[] disabled400[] disabled[]");
 }
 
+// The values OK leaves in each setting's key, from its control or from what was loaded.
 TEST(Tweaks, OkWritesEachEnabledSettingFromItsControl) {
   const std::string open = R"(Software\Classes\*\Shell\open)";  // another verb beside the viewer's
   // The key's values after OK; none: no such key.
@@ -181,7 +182,9 @@ TEST(Tweaks, OkWritesEachEnabledSettingFromItsControl) {
   }
 }
 
-TEST(Tweaks, AnOkAfterALoadEndedByAnErrorWritesOnlyWhatTheLoadReached) {
+// An OK after a load ended by an error writes only what the load reached; a write into a key that cannot be
+// made fails instead of landing in the key before.
+TEST(Tweaks, AnOkWritesOnlyWhatTheLoadReachedAndWhereItCan) {
   const Keys keys = {
       {kLnk, R"("IsShortcut"="")"},           {kRecycle, "@=dword:00000001"},     {kIcon, R"(@="x")"},
       {kDesktop, R"("MenuShowDelay"="250")"}, {kSetup, R"("SourcePath"="D:\\")"}, {kCommand, R"(@="V")"}};
@@ -192,9 +195,6 @@ TEST(Tweaks, AnOkAfterALoadEndedByAnErrorWritesOnlyWhatTheLoadReached) {
   EXPECT_EQ(m.Values(kLnk), "");  // loaded before the error: written
   for (size_t i = 1; i < keys.size(); ++i) EXPECT_EQ(m.Values(keys[i].first), keys[i].second);
   EXPECT_EQ(m.Boot(), "[Options]\r\nLogo=0\r\n");
-}
-
-TEST(Tweaks, AWriteIntoAKeyThatCannotBeMadeFailsInsteadOfLandingInTheKeyBefore) {
   EXPECT_EQ(Small({{kLnk, R"("IsShortcut"="")"}, {kPif, kBrokenLink}}).Ok(), "Failed to set data for 'IsShortcut'");
 }
 
@@ -253,22 +253,20 @@ const struct {
     {&MainForm::BootKeysChk, "BootKeys=O\r\n", "BootKeys=0\r\n"},
 };
 
-// Each switch checked among the others unchecked by other values: its box
-// alone shows checked, and a boot change keeps its key and removes the others.
-TEST(BootOptions, EachSwitchLoadsFromItsKeyAndIsWrittenOrRemovedWithTheBootGroupOnly) {
+// Each switch checked among the others unchecked by other values: its box alone shows checked, and a boot
+// change keeps its key and removes the others.
+TEST(BootOptions, EachSwitchLoadsFromItsKeyAndIsWrittenInThePagesOrderWithTheBootGroupOnly) {
   for (const auto& s : kSwitches) {
     std::string lines;
     for (const auto& each : kSwitches) lines += &each == &s ? each.lines : each.other;
-    Small boot({}, kHead + lines + kEnd);
-    for (const auto& each : kSwitches) EXPECT_EQ((boot.form.*each.box).Checked, &each == &s) << lines;
-    EXPECT_EQ(boot.form.BootWinChk.Enabled, s.box == &MainForm::BootMultiChk);
-    EXPECT_EQ(boot.Ok(false, true), "");
-    EXPECT_EQ(boot.Boot(), kHead + s.lines + kEnd);
-    EXPECT_EQ(boot.Values(kLnk), std::nullopt);  // the tweaks group is not written
+    Small one({}, kHead + lines + kEnd);
+    for (const auto& each : kSwitches) EXPECT_EQ((one.form.*each.box).Checked, &each == &s) << lines;
+    EXPECT_EQ(one.form.BootWinChk.Enabled, s.box == &MainForm::BootMultiChk);
+    EXPECT_EQ(one.Ok(false, true), "");
+    EXPECT_EQ(one.Boot(), kHead + s.lines + kEnd);
+    EXPECT_EQ(one.Values(kLnk), std::nullopt);  // the tweaks group is not written
   }
-}
-
-TEST(BootOptions, TheApplyWritesTheKeysInThePagesOrderAndTheDelayAsTypedUnlessItIsTwoOrNoNumber) {
+  // All checked: the keys go in the page's order, the delay as typed unless it is two or no number.
   Small boot({}, "[Options]\r\n; switches\r\n[Other]\r\nLogo=0\r\n");
   EXPECT_EQ(boot.form.BootDelayEdt.Text, "2");
   for (const auto& s : kSwitches) {

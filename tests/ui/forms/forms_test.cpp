@@ -10,6 +10,9 @@
 
 using namespace frambul::ui;
 
+// The pixels of an icon or a picture file, comparable whatever their format.
+static QImage Pixels(const QImage& image) { return image.convertToFormat(QImage::Format_ARGB32); }
+
 class FormsTest : public QObject {
   Q_OBJECT
 
@@ -22,49 +25,41 @@ class FormsTest : public QObject {
   }
 
  private slots:
-  // The program's icon and the buttons' pictures are read without loading any image plugin (the forms
-  // are built by now); first, as a later test writes images through the plugins.
-  void picturesLoadNoImagePlugin() {
+  // With the forms built, no image plugin is loaded and the dialogs have no form until asked for one (ComFrm
+  // builds it when the caller asks for its edit); first, as later tests show the dialogs and write images.
+  void nothingIsBuiltOrLoadedBeforeItIsNeeded() {
     QFile maps("/proc/self/maps");
-    QVERIFY(maps.open(QIODevice::ReadOnly));
-    QVERIFY(!maps.readAll().contains("/imageformats/"));
+    QVERIFY(maps.open(QIODevice::ReadOnly) && !maps.readAll().contains("/imageformats/"));
+    QVERIFY(about_.findChildren<QWidget*>().isEmpty() && com_.findChildren<QWidget*>().isEmpty());
+    QVERIFY(com_.Edit1() != nullptr && com_.findChild<QPushButton*>("BitBtn1") != nullptr && !com_.isVisible());
   }
 
-  // Tab visits each page's controls in the window's own order, not the visual one, then the buttons.
-  void tabVisitsEachPageInItsOwnOrder() {
+  // Tab visits each page's controls in the window's own order, not the visual one, then the buttons. Enter
+  // (either key) on a focused push button presses that button, which shows the default frame while it has
+  // the focus; in any other control it presses OkBtn. Esc leaves AboutFrm and LinksFrm open, "Угу" and the
+  // close box close them as "Угу"; ComFrm takes Enter and Esc.
+  void keysMoveTheFocusAndPressTheRightButton() {
     for (QPushButton* button : {ui_.DelBtn, ui_.ComBtn}) button->setEnabled(true);  // as for a chosen entry
     main_.activateWindow();  // keys move the focus only in the active window
     QVERIFY(QTest::qWaitForWindowActive(&main_));
-    const char* pages[] = {
+    QTabWidget* pages = ui_.PageControl1;
+    const char* order[] = {
         "MenuShowDelayTrk RecycleEdt ShortCutChk TailNumChk PasswChk DblClckChk BMPChk",
         "MinCacheTrk MaxCacheTrk DefViewerEdt BitBtn6 WinInstEdt",
         "LogoChk NetworkChk AutoScanChk BootMultiChk BootWinChk BootGUIChk BootMenuChk BootDelayEdt BootKeysChk "
         "DblSpaceChk DoubleBufferChk",
-        "AddBtn DelBtn ComBtn StartUpLvw",
-        "MTUEdt RWINEdt TTLCbx BitBtn1",
-        "UninstallLst BitBtn7",
-    };
-    QTabBar* tabs = ui_.PageControl1->tabBar();
+        "AddBtn DelBtn ComBtn StartUpLvw", "MTUEdt RWINEdt TTLCbx BitBtn1", "UninstallLst BitBtn7"};
     for (int page = 0; page < 6; ++page) {
-      ui_.PageControl1->setCurrentIndex(page);
-      tabs->setFocus();
+      pages->setCurrentIndex(page);
+      pages->tabBar()->setFocus();
       QStringList walk;
       while (walk.size() < 30) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        if (QApplication::focusWidget() == tabs) break;
+        if (QApplication::focusWidget() == pages->tabBar()) break;
         walk << QApplication::focusWidget()->objectName();
       }
-      QCOMPARE(walk.join(' '), QString(pages[page]) + " OkBtn BitBtn2 BitBtn3 BitBtn4 BitBtn5");
+      QCOMPARE(walk.join(' '), QString(order[page]) + " OkBtn BitBtn2 BitBtn3 BitBtn4 BitBtn5");
     }
-  }
-
-  // Enter (either key) on a focused push button presses that button, which shows the default frame while it
-  // has the focus; in any other control it presses OkBtn. Esc leaves AboutFrm and LinksFrm open, "Угу" and
-  // the close box close them as "Угу"; ComFrm takes Enter and Esc.
-  void keysPressTheRightButton() {
-    main_.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&main_));
-    QTabWidget* pages = ui_.PageControl1;
     const auto focusOn = [pages](QWidget* control) {
       for (int page = 0; page < pages->count(); ++page) {
         if (pages->widget(page)->isAncestorOf(control)) pages->setCurrentIndex(page);
@@ -152,25 +147,24 @@ class FormsTest : public QObject {
       for (int j = 0; j < bar->count(); ++j) {
         const QRect drawn(bar->mapToGlobal(bar->TabRect(j).topLeft()), bar->TabRect(j).size());
         QAccessibleInterface* told = tabs->child(j);
-        QCOMPARE(std::pair(told->rect(), told->text(QAccessible::Name)), std::pair(drawn, bar->tabText(j)));
-        QCOMPARE(std::pair(tabs->childAt(drawn.center().x(), drawn.center().y()), tabs->indexOfChild(told)),
-                 std::pair(told, j));
-        QCOMPARE(told->state().selected, i == j);
+        QCOMPARE(std::tuple(told->rect(), told->text(QAccessible::Name), tabs->indexOfChild(told),
+                            tabs->childAt(drawn.center().x(), drawn.center().y()), bool(told->state().selected)),
+                 std::tuple(drawn, bar->tabText(j), j, told, i == j));
       }
     }
     tabs->child(2)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QCOMPARE(ui_.PageControl1->currentIndex(), 2);
   }
 
-  // Every button that names a picture shows the program's own, drawn for it and compiled in, also on a
-  // desktop whose icon theme has pictures under the names the styles look up.
-  void buttonsShowTheProgramsOwnPictures() {
+  // Every picture the forms show is the program's own, compiled in, also on a desktop whose icon theme has
+  // pictures under the names the styles look up: each button that names a picture shows the one drawn for
+  // it, and every form's icon is the program's at its four sizes, each the picture installed for the desktop.
+  void formsShowTheProgramsOwnPictures() {
     QTemporaryDir themes;
     QDir theme(themes.path() + "/colour");
-    QVERIFY(theme.mkpath("16x16/actions"));
     QFile index(theme.filePath("index.theme"));
-    QVERIFY(index.open(QIODevice::WriteOnly));
-    index.write("[Icon Theme]\nName=colour\nDirectories=16x16/actions\n[16x16/actions]\nSize=16\n");
+    QVERIFY(theme.mkpath("16x16/actions") && index.open(QIODevice::WriteOnly) &&
+            index.write("[Icon Theme]\nName=colour\nDirectories=16x16/actions\n[16x16/actions]\nSize=16\n") > 0);
     index.close();
     QImage red(16, 16, QImage::Format_ARGB32);
     red.fill(Qt::red);
@@ -197,39 +191,22 @@ class FormsTest : public QObject {
     QStringList named;
     for (QDialog* form : std::initializer_list<QDialog*>{&main, &about, &links, &com}) {
       form->show();
+      QCOMPARE(form->windowIcon().availableSizes(), QList<QSize>({{16, 16}, {32, 32}, {48, 48}, {256, 256}}));
+      for (const QSize size : form->windowIcon().availableSizes()) {
+        const QImage installed(QString(FRAMBUL_SOURCE_DIR "/src/ui/icons/frambul-%1.png").arg(size.width()));
+        QVERIFY(!installed.isNull() && Pixels(form->windowIcon().pixmap(size).toImage()) == Pixels(installed));
+      }
       for (QAbstractButton* button : form->findChildren<QAbstractButton*>()) {
         const QString picture = button->property("picture").toString();
         if (picture.isEmpty()) continue;
         named << picture;
         const QImage own(":/pictures/" + picture + ".png");
-        QVERIFY2(!own.isNull(), qPrintable(picture));
-        QCOMPARE(button->iconSize(), QSize(16, 16));
-        QCOMPARE(button->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32),
-                 own.convertToFormat(QImage::Format_ARGB32));
+        QVERIFY2(!own.isNull() && button->iconSize() == QSize(16, 16), qPrintable(picture));
+        QCOMPARE(Pixels(button->icon().pixmap(16, 16).toImage()), Pixels(own));
       }
       form->hide();
     }
     QCOMPARE(named.size(), 15);
-  }
-
-  // A dialog is created without its form and builds it when first shown (ComFrm also when the caller
-  // asks for its edit), at its size and centred; each later showing shows the same form.
-  void dialogsBuildTheirFormsWhenFirstShown() {
-    TAboutFrm about;
-    TComFrm com;
-    QVERIFY(about.findChildren<QWidget*>().isEmpty() && com.findChildren<QWidget*>().isEmpty());
-    QVERIFY(com.Edit1() != nullptr && !com.isVisible());
-    QVERIFY(com.findChild<QPushButton*>("BitBtn1") != nullptr);
-    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
-    about.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&about));
-    const QList<QWidget*> built = about.findChildren<QWidget*>();
-    QVERIFY(about.findChild<QLabel*>("Label5") != nullptr);
-    QVERIFY((about.frameGeometry().center() - centre).manhattanLength() <= 2);
-    QCOMPARE(about.size(), about.minimumSize());
-    about.hide();
-    about.show();
-    QCOMPARE(about.findChildren<QWidget*>(), built);
   }
 
   // The form font and the serif face of "Фрамбуль Над Windows" are the faces Qt itself picks from the
@@ -243,30 +220,15 @@ class FormsTest : public QObject {
     QCOMPARE(QFontInfo(FormFont()).family(), QFontInfo(sans).family());
     TAboutFrm about;
     about.show();
-    const QFont title = about.findChild<QLabel*>("Label5")->font();
-    QFont serif = title;
+    QFont serif = about.findChild<QLabel*>("Label5")->font();
+    const QString title = QFontInfo(serif).family();
     serif.setFamilies({"Times New Roman", "Liberation Serif", "Nimbus Roman", "DejaVu Serif"});
-    QCOMPARE(QFontInfo(title).family(), QFontInfo(serif).family());
+    QCOMPARE(title, QFontInfo(serif).family());
   }
 
-  // The program's icon, compiled in, is every form's icon at its four sizes, each the picture that is
-  // installed for the desktop.
-  void formsShowTheProgramIcon() {
-    const QList<QSize> sizes = {{16, 16}, {32, 32}, {48, 48}, {256, 256}};
-    QCOMPARE(ProgramIcon().availableSizes(), sizes);
-    for (const QSize size : sizes) {
-      const QImage installed(QString(FRAMBUL_SOURCE_DIR "/src/ui/icons/frambul-%1.png").arg(size.width()));
-      QVERIFY(!installed.isNull());
-      QCOMPARE(ProgramIcon().pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32),
-               installed.convertToFormat(QImage::Format_ARGB32));
-    }
-    for (QWidget* form : std::initializer_list<QWidget*>{&main_, &about_, &links_, &com_}) {
-      QCOMPARE(form->windowIcon().availableSizes(), sizes);
-    }
-  }
-
-  // At the screen's scale the window shows every text whole on every page, and so do the dialogs,
-  // centred at each showing: labels and buttons get their full width, wrapped labels all their lines.
+  // At the screen's scale the window shows every text whole on every page, and so do the dialogs, each
+  // at its size and centred at each showing, the same form every time: labels and buttons get their full
+  // width, wrapped labels all their lines; Label7 shows the names on one line.
   void dressedFormsShowWholeTextsAndDialogsAreCentred() {
     const auto checkTextsFit = [](QWidget& form, const QString& where) {
       for (QWidget* widget : form.findChildren<QWidget*>()) {
@@ -276,8 +238,8 @@ class FormsTest : public QObject {
         if (label != nullptr && label->wordWrap()) {
           QVERIFY2(label->height() >= label->heightForWidth(label->width()), name);
         } else if (label != nullptr || qobject_cast<QAbstractButton*>(widget) != nullptr) {
-          QVERIFY2(widget->width() >= widget->sizeHint().width(), name);
-          QVERIFY2(widget->height() >= widget->minimumSizeHint().height(), name);
+          const QSize least(widget->sizeHint().width(), widget->minimumSizeHint().height());
+          QVERIFY2(widget->width() >= least.width() && widget->height() >= least.height(), name);
         }
       }
     };
@@ -286,16 +248,19 @@ class FormsTest : public QObject {
       checkTextsFit(main_, ui_.PageControl1->currentWidget()->objectName());
     }
     const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    const QList<QWidget*> built = about_.findChildren<QWidget*>();
     for (QDialog* dialog : std::initializer_list<QDialog*>{&about_, &links_, &com_, &about_}) {
       dialog->show();
       QVERIFY(QTest::qWaitForWindowExposed(dialog));
       QVERIFY((dialog->frameGeometry().center() - centre).manhattanLength() <= 2);
+      QCOMPARE(dialog->size(), dialog->minimumSize());
       checkTextsFit(*dialog, dialog->objectName());
       dialog->move(0, 0);
       dialog->hide();
     }
+    QCOMPARE(about_.findChildren<QWidget*>(), built);
     const auto* names = links_.findChild<QLabel*>("Label7");
-    QVERIFY(names->height() < 2 * names->fontMetrics().lineSpacing());  // the names on one line
+    QVERIFY(names->height() < 2 * names->fontMetrics().lineSpacing());
   }
 
   // The texts easiest to mistype (quotes, tildes, symbols); the slider ranges the settings rely on.
