@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +25,6 @@ namespace frambul::store {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
 
 // What OK does to the machine: a value in each hive, three boot switches, then the flush.
 void Apply(Machine& machine) {
@@ -50,28 +50,26 @@ int Temporaries(const test::TempPrefix& prefix) {
   return count;
 }
 
-int Kills() {
-  const char* text = std::getenv("FRAMBUL_CRASH_KILLS");
-  return text && std::atoi(text) > 0 ? std::atoi(text) : 30;
-}
-
+// Every file whole, old or new, after each kill; the counts of each outcome are printed.
 TEST(Crash, AKilledApplyLeavesEachFileOldOrNewWholeAndTheNextOpenNoTemporaryFile) {
   // A registry of Wine's own size, so that the flush takes a while to hit.
   const std::string samples = std::string(FRAMBUL_SHARED_SAMPLES) + "/wine8-win64/";
   test::TempPrefix prefix(test::ReadGzip(samples + "system.reg.gz"), test::ReadGzip(samples + "user.reg.gz"));
   const std::string files[] = {prefix.file("system.reg"), prefix.file("user.reg"), prefix.file("drive_c/MSDOS.SYS")};
   test::WriteFile(files[2], "[Options]\r\nBootGUI=1\r\nBootMulti=1\r\n" + std::string(1024, ';') + "\r\n");
-  std::string before[3], after[3];
-  for (int i = 0; i < 3; ++i) before[i] = ReadFile(files[i]);
+  auto contents = [&] {
+    std::array<std::string, 3> now;
+    for (int i = 0; i < 3; ++i) now[i] = test::ReadFile(files[i]);
+    return now;
+  };
+  const auto before = contents();
 
-  // Runs the apply in a child; `killAfter` from the start of its flush, kills it. Gives how long the flush took
-  // when it was not killed.
+  // Runs the apply in a child, kills it `killAfter` into its flush (never when negative); gives the time taken.
   auto run = [&](std::chrono::microseconds killAfter) {
     int ready[2];
     if (::pipe(ready) != 0) std::abort();
     const pid_t pid = ::fork();
     if (pid == 0) {
-      ::close(ready[0]);
       Machine machine(prefix.path(), MachineOptions{nullptr, test::FixedClock});
       Apply(machine);
       if (::write(ready[1], "r", 1) != 1) ::_exit(2);
@@ -87,27 +85,27 @@ TEST(Crash, AKilledApplyLeavesEachFileOldOrNewWholeAndTheNextOpenNoTemporaryFile
       std::this_thread::sleep_for(killAfter);
       ::kill(pid, SIGKILL);
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    ::waitpid(pid, nullptr, 0);
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
   };
 
   const auto flushTime = run(std::chrono::microseconds(-1));
-  for (int i = 0; i < 3; ++i) after[i] = ReadFile(files[i]);
+  const auto after = contents();
   for (int i = 0; i < 3; ++i) ASSERT_NE(after[i], before[i]) << files[i];
 
   std::mt19937 random(20260101);
   std::uniform_int_distribution<long> moment(0, flushTime.count() * 5 / 4);
   int allOld = 0, mixed = 0, allNew = 0, leftTemporaries = 0;
-  const int kills = Kills();
+  const char* killsText = std::getenv("FRAMBUL_CRASH_KILLS");
+  const int kills = killsText && std::atoi(killsText) > 0 ? std::atoi(killsText) : 30;
   for (int k = 0; k < kills; ++k) {
     for (int i = 0; i < 3; ++i) test::WriteFile(files[i], before[i]);
     run(std::chrono::microseconds(moment(random)));
+    const auto now = contents();
     int fresh = 0;
     for (int i = 0; i < 3; ++i) {
-      const std::string now = ReadFile(files[i]);
-      EXPECT_TRUE(now == before[i] || now == after[i]) << files[i] << " torn by kill " << k;
-      fresh += now == after[i];
+      EXPECT_TRUE(now[i] == before[i] || now[i] == after[i]) << files[i] << " torn by kill " << k;
+      fresh += now[i] == after[i];
     }
     (fresh == 0 ? allOld : fresh == 3 ? allNew : mixed)++;
     leftTemporaries += Temporaries(prefix) > 0;

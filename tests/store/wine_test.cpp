@@ -20,6 +20,7 @@ namespace {
 
 using test::ReadFile;
 using test::Wine;
+using ::testing::HasSubstr;
 
 // Files Wine wrote come back identical to the byte when nothing changed.
 TEST(WineFiles, RoundTripByteForByte) {
@@ -29,6 +30,7 @@ TEST(WineFiles, RoundTripByteForByte) {
   }
 }
 
+// A running server refuses the open, Wine cannot start beside an open machine, Wine reads and keeps what we wrote.
 TEST(RealWine, RefusesARunningServerAndWineReadsWhatWasWritten) {
   const test::WineTools tools = test::FindWine();
   if (!tools) GTEST_SKIP() << "no Wine";
@@ -59,10 +61,9 @@ TEST(RealWine, RefusesARunningServerAndWineReadsWhatWasWritten) {
     TIniFile(machine, "Win.Ini").WriteText("windows", "load", "C:\\x.exe");  // mapped to the registry
     machine.Flush();
   }
-  EXPECT_THAT(Wine(prefix, wine + " reg query 'HKLM\\Software\\Frambul Test\\Вложенный'"),
-              ::testing::HasSubstr("Num    REG_DWORD    0x4d2"));
-  EXPECT_THAT(Wine(prefix, wine + " reg query 'HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows'"),
-              ::testing::HasSubstr("C:\\x.exe"));
+  auto query = [&](const std::string& key) { return Wine(prefix, wine + " reg query '" + key + "'"); };
+  EXPECT_THAT(query("HKLM\\Software\\Frambul Test\\Вложенный"), HasSubstr("Num    REG_DWORD    0x4d2"));
+  EXPECT_THAT(query("HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"), HasSubstr("C:\\x.exe"));
 
   // Wine writes our key back exactly as we wrote it.
   auto block = [&] {
@@ -89,7 +90,7 @@ TEST(RealWine, RefusesARunningServerAndWineReadsWhatWasWritten) {
     Wine(prefix, elsewhere + server + " -k");
     machine.Flush(FlushMode::Retry);
   }
-  EXPECT_THAT(ReadFile(prefix + "/user.reg"), ::testing::HasSubstr("\"MenuShowDelay\"=\"123\""));
+  EXPECT_THAT(ReadFile(prefix + "/user.reg"), HasSubstr("\"MenuShowDelay\"=\"123\""));
 }
 
 }  // namespace
