@@ -64,12 +64,21 @@ void LoadApplyCycle::OkBtnClick() {
 
 void LoadApplyCycle::BitBtn2Click() {
   bootFile_.reset();
-  store::SetAttributes(machine_, kBootFile, faReadOnly | faHidden | faSysFile);
   registry_.reset();
   winIni_.reset();
   // What an OK or a removal wrote stays written, also when its files could
-  // not be written then: Cancel tries them once more.
-  machine_.Flush(store::FlushMode::Retry);
+  // not be written then: Cancel tries them once more, while the boot file is
+  // still writable; then, whatever came of that, the file is protected again.
+  const auto protectBootFile = [this] {
+    store::SetAttributes(machine_, kBootFile, faReadOnly | faHidden | faSysFile);
+  };
+  try {
+    machine_.Flush(store::FlushMode::Retry);
+  } catch (...) {
+    protectBootFile();
+    throw;
+  }
+  protectBootFile();
 }
 
 }  // namespace frambul::engine

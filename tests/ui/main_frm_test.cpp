@@ -108,6 +108,8 @@ class MainFrmTest : public QObject {
     for (bool writable : {true, false}) {
       Session s;
       s.click("ShortCutChk");
+      s.page("BootPage");
+      s.click("LogoChk");
       chmod(s.file("system.reg").c_str(), 0444);
       s.click("OkBtn");
       QCOMPARE(s.errors.size(), 1);
@@ -116,6 +118,7 @@ class MainFrmTest : public QObject {
       QVERIFY(!s.frm->isVisible());
       QCOMPARE(s.errors.size(), writable ? 1 : 2);
       QCOMPARE(s.inSystemReg("\"IsShortcut\""), !writable);
+      QCOMPARE(s.bootFile().find("Logo=") == std::string::npos, writable);
       QCOMPARE(s.bootAttributes(), 7);
     }
   }
