@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <tuple>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,22 +18,22 @@ namespace {
 using ::testing::HasSubstr;
 using test::Wine;
 
+// A fresh prefix lists nothing, with or without its Startup folder; after OK
+// Wine's reg reads each Run key and the mapped Win.Ini lists, its attrib the hidden shortcut.
 TEST(RealWine, LoadsAFreshPrefixAndWineReadsBackWhatOkWrote) {
   const test::WineTools tools = test::FindWine();
   if (!tools) GTEST_SKIP() << "no Wine";
-  const std::string &wine = tools.wine, &server = tools.server;
   test::TempPrefix temp;
-  const std::string prefix = temp.file("wine");
-  std::shared_ptr<void> stopServerAtEnd(nullptr, [&](void*) { Wine(prefix, server + " -k"); });
-  Wine(prefix, wine + " wineboot -i");
-  Wine(prefix, server + " -w");
+  const std::string prefix = temp.file("wine"), wine = tools.wine + " ";
+  std::shared_ptr<void> stopServerAtEnd(nullptr, [&](void*) { Wine(prefix, tools.server + " -k"); });
+  Wine(prefix, wine + "wineboot -i");
+  Wine(prefix, tools.server + " -w");
   std::string startupFolder;
   {
     store::Machine machine(prefix);
     store::TRegistry reg(machine);
     StartupList list;
     std::unique_ptr<store::TIniFile> winIni;
-    // A fresh prefix starts nothing, whether its Startup folder exists or not.
     ASSERT_TRUE(reg.OpenPath("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", false));
     startupFolder = reg.ReadText("Startup");
     EXPECT_THAT(startupFolder, HasSubstr("\\Start Menu\\Programs\\StartUp"));
@@ -49,27 +50,24 @@ TEST(RealWine, LoadsAFreshPrefixAndWineReadsBackWhatOkWrote) {
     ASSERT_EQ(list.size(), 1);
     EXPECT_EQ(list.At(0)->Name + "|" + list.At(0)->CommandLine, "Mail|Mail.lnk");
     list.Toggle(0);
-    list.Add("C:\\ON.EXE");
-    list.Toggle(list.Add("C:\\OFF.EXE").row);
-    list.SetSource(list.Add("C:\\MINE.EXE").row, StartupSource::Personal);
-    list.SetSource(list.Add("C:\\W.EXE").row, StartupSource::WinIni);
-    const int off = list.Add("C:\\WOFF.EXE").row;
-    list.SetSource(off, StartupSource::WinIni);
-    list.Toggle(off);
+    for (auto [command, source, on] : {std::tuple{"C:\\ON.EXE", StartupSource::Common, true}, {"C:\\OFF.EXE", StartupSource::Common, false},
+                                       {"C:\\MINE.EXE", StartupSource::Personal, true}, {"C:\\W.EXE", StartupSource::WinIni, true},
+                                       {"C:\\WOFF.EXE", StartupSource::WinIni, false}}) {
+      const int row = list.Add(command).row;
+      list.SetSource(row, source);
+      if (!on) list.Toggle(row);
+    }
     SaveStartupList(reg, machine, winIni.get(), list);
     machine.Flush();
   }
   const std::string run = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-  EXPECT_THAT(Wine(prefix, wine + " reg query 'HKLM" + run + "'"), HasSubstr("ON    REG_SZ    C:\\ON.EXE"));
-  EXPECT_THAT(Wine(prefix, wine + " reg query 'HKLM" + run + "-'"), HasSubstr("OFF    REG_SZ    C:\\OFF.EXE"));
-  EXPECT_THAT(Wine(prefix, wine + " reg query 'HKCU" + run + "'"), HasSubstr("MINE    REG_SZ    C:\\MINE.EXE"));
-  const std::string lists = Wine(prefix, wine + " reg query 'HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows'");
-  EXPECT_THAT(lists, HasSubstr("Run    REG_SZ    C:\\W.EXE \r\n"));
-  EXPECT_THAT(lists, HasSubstr("Run-    REG_SZ    C:\\WOFF.EXE \r\n"));
-  EXPECT_THAT(lists, HasSubstr("Load    REG_SZ    \r\n"));
-  // Wine's own attrib sees the shortcut hidden.
+  const std::string lists = "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+  for (auto [key, line] : {std::pair{"HKLM" + run, "ON    REG_SZ    C:\\ON.EXE"}, {"HKLM" + run + "-", "OFF    REG_SZ    C:\\OFF.EXE"},
+                           {"HKCU" + run, "MINE    REG_SZ    C:\\MINE.EXE"}, {lists, "Run    REG_SZ    C:\\W.EXE \r\n"},
+                           {lists, "Run-    REG_SZ    C:\\WOFF.EXE \r\n"}, {lists, "Load    REG_SZ    \r\n"}})
+    EXPECT_THAT(Wine(prefix, wine + "reg query '" + key + "'"), HasSubstr(line)) << key;
   const std::string shortcut = startupFolder + "\\Mail.lnk";
-  EXPECT_THAT(Wine(prefix, wine + " cmd /c attrib '" + shortcut + "'"), HasSubstr("A   H        " + shortcut));
+  EXPECT_THAT(Wine(prefix, wine + "cmd /c attrib '" + shortcut + "'"), HasSubstr("A   H        " + shortcut));
 }
 
 }  // namespace
