@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "engine/cycle.h"
-#include "engine/store/errors.h"
 #include "support/handler.h"
 #include "support/temp_prefix.h"
 
@@ -26,9 +25,7 @@ inline const std::string kBrokenLink = "#link\n\"SymbolicLinkValue\"=hex(6):58,0
 
 inline std::string SystemReg(const Keys& keys) {
   std::string text(TempPrefix::DefaultSystemReg());
-  for (const auto& [path, values] : keys) {
-    text += KeyText(path, values);
-  }
+  for (const auto& [path, values] : keys) text += KeyText(path, values);
   return text;
 }
 
@@ -42,33 +39,24 @@ struct PageMachine {
   }
 
   std::string Run(const std::function<void()>& handler) { return RunHandler(machine, handler); }
-  // OK with the tweaks group marked by the MTU's edit.
-  std::string Ok() {
-    form.MTUEdt.Tag = 1;
+  // OK, with the tweaks group marked by the MTU's edit unless `marked` is false.
+  std::string Ok(bool marked = true) {
+    if (marked) form.MTUEdt.Tag = 1;
     return Run([this] { cycle.OkBtnClick(); });
   }
 
   std::string IniPath() const { return prefix.file("drive_c/WINDOWS/SYSTEM.INI"); }
   std::string SystemIni() const { return ReadFile(IniPath()); }
-  std::string Registry() const { return ReadFile(prefix.file("system.reg")) + "\n"; }
-  // Where the line of a key starting with `head` is in the file, found without
-  // regard to case: the apply creates keys in its own spelling.
-  size_t Find(const std::string& head) const {
-    const std::string text = Registry();
-    auto same = [](char a, char b) { return std::tolower(a) == std::tolower(b); };
-    return std::search(text.begin(), text.end(), head.begin(), head.end(), same) - text.begin();
-  }
-  // True when the file holds the key or a key below it.
-  bool HasKey(const std::string& path) const { return Find("\n[" + Doubled(path) + "]") != Registry().size() ||
-                                                        Find("\n[" + Doubled(path) + "\\\\") != Registry().size(); }
-  // The value lines of the key, or nothing when the file has no such key.
+  // The value lines of the key, or nothing when system.reg has no such key.
+  // The key is found without regard to case: the apply creates keys in its own spelling.
   std::optional<std::string> Values(const std::string& path) const {
-    const std::string text = Registry();
-    size_t at = Find("\n[" + Doubled(path) + "]");
+    const std::string text = ReadFile(prefix.file("system.reg")) + "\n", head = "\n[" + Doubled(path) + "]";
+    auto same = [](char a, char b) { return std::tolower(a) == std::tolower(b); };
+    size_t at = std::search(text.begin(), text.end(), head.begin(), head.end(), same) - text.begin();
     if (at == text.size()) return std::nullopt;
     at = text.find('\n', at + 1);
     while (text[at + 1] == '#') at = text.find('\n', at + 1);  // the key's time, a link's mark
-    size_t end = text.find("\n\n", at);
+    const size_t end = text.find("\n\n", at);
     return end == at ? "" : text.substr(at + 1, end - at - 1);
   }
 

@@ -1,7 +1,6 @@
-// Against a prefix that Wine 8 made (where Wine is installed; skipped elsewhere):
-// Wine's own "reg" reads the network values that OK wrote and no longer sees
-// the uninstall entries that a removal took, and system.ini keeps every other
-// line.
+// Against a prefix that Wine 8 made (where Wine is installed; skipped elsewhere): Wine's own "reg" reads the
+// network values that OK wrote and no longer sees the uninstall entries that a removal took, and system.ini
+// keeps every other line.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,6 +18,7 @@
 namespace frambul::tuning {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -55,28 +55,17 @@ TEST(RealWine, WineReadsWhatOkAndARemovalWrote) {
   }
   const std::string ini = test::ReadFile(systemIni);
 
-  // The removal reaches the disk without OK: here Cancel follows.
+  // The removal of "Old" with its subkey, written at once, then the network values and the cache limits by OK.
   {
     store::Machine machine(prefix);
     engine::MainForm form;
     engine::LoadApplyCycle cycle(machine, form);
     cycle.FormCreate();
     ASSERT_EQ(form.UninstallLst.Items, (std::vector<std::string>{"Kept", "Old"}));
+    ASSERT_EQ(form.NetTransKey + " " + form.MTUEdt.Text + " " + form.RWINEdt.Text, "0000 1500 5840");
     form.UninstallLst.Selected = {false, true};
     uninstall::BitBtn7Click(*cycle.Registry(), form);
     machine.Flush();
-    cycle.BitBtn2Click();
-  }
-  const std::string entries = wine("reg query 'HKLM" + kUninstall + "' /s");
-  EXPECT_THAT(entries, HasSubstr("\\Uninstall\\Kept"));
-  EXPECT_THAT(entries, Not(HasSubstr("\\Uninstall\\Old")));
-
-  {
-    store::Machine machine(prefix);
-    engine::MainForm form;
-    engine::LoadApplyCycle cycle(machine, form);
-    cycle.FormCreate();
-    ASSERT_EQ(form.NetTransKey + " " + form.MTUEdt.Text + " " + form.RWINEdt.Text, "0000 1500 5840");
     form.MTUEdt.Text = "1400";
     form.RWINEdt.Text = "5440";
     TTLCbxChange(form, 1);
@@ -85,11 +74,12 @@ TEST(RealWine, WineReadsWhatOkAndARemovalWrote) {
     cycle.OkBtnClick();
     machine.Flush();
   }
+  const std::string entries = wine("reg query 'HKLM" + kUninstall + "' /s");
+  EXPECT_THAT(entries, AllOf(HasSubstr("\\Uninstall\\Kept"), Not(HasSubstr("\\Uninstall\\Old"))));
   EXPECT_THAT(wine("reg query 'HKLM\\System\\CurrentControlSet\\Services\\Class\\NetTrans\\0000' /v MaxMTU"),
               HasSubstr("MaxMTU    REG_SZ    1400"));
   const std::string stack = wine("reg query 'HKLM\\System\\CurrentControlSet\\Services\\VxD\\MSTCP'");
-  EXPECT_THAT(stack, HasSubstr("DefaultRcvWindow    REG_SZ    5440"));
-  EXPECT_THAT(stack, HasSubstr("DefaultTTL    REG_SZ    64"));
+  EXPECT_THAT(stack, AllOf(HasSubstr("DefaultRcvWindow    REG_SZ    5440"), HasSubstr("DefaultTTL    REG_SZ    64")));
   EXPECT_EQ(test::ReadFile(systemIni), ini + "\r\n[VCache]\r\nMinFileCache=1536\r\nMaxFileCache=10240\r\n");
 }
 
