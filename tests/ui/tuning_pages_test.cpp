@@ -9,7 +9,6 @@
 #include <QtWidgets>
 #include <string>
 
-#include "program.h"
 #include "support/temp_prefix.h"
 #include "support/window_session.h"
 
