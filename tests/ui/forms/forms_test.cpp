@@ -68,7 +68,7 @@ class FormsTest : public QObject {
       return QApplication::focusWidget() == control;
     };
     QSignalSpy ok(ui_.OkBtn, &QPushButton::clicked);
-    for (QPushButton* button : {ui_.BitBtn2, ui_.BitBtn3, ui_.BitBtn5, ui_.BitBtn6, ui_.AddBtn, ui_.BitBtn1}) {
+    for (QPushButton* button : {ui_.BitBtn2, ui_.BitBtn6, ui_.AddBtn}) {  // below the pages, and on two of them
       QSignalSpy pressed(button, &QPushButton::clicked);
       QVERIFY2(focusOn(button) && button->isDefault() && !ui_.OkBtn->isDefault(), qPrintable(button->objectName()));
       for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(button, key);
