@@ -132,10 +132,10 @@ TEST(Load, ListsTheFourSourcesInOrder) {
   }
 }
 
-// The title taken from a command line: the file name without its last extension.
+// The title taken from a command line, the file name without its last extension,
+// where the load's rows have no case: a drive without a folder, a dotted folder, none.
 TEST(Load, ProgramTitle) {
-  for (auto [path, title] : {std::pair{"C:\\TOOLS\\CLOCK.EXE", "CLOCK"}, {"A.B.EXE", "A.B"}, {"C:\\TOOLS\\CLOCK", "CLOCK"},
-                             {"Clock.lnk", "Clock"}, {"D:PROG.COM", "PROG"}, {"C:\\A.DIR\\PROG", "PROG"}, {"", ""}})
+  for (auto [path, title] : {std::pair{"D:PROG.COM", "PROG"}, {"C:\\A.DIR\\PROG", "PROG"}, {"", ""}})
     EXPECT_EQ(ProgramTitle(path), title) << path;
 }
 
