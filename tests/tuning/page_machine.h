@@ -39,9 +39,9 @@ struct PageMachine {
   }
 
   std::string Run(const std::function<void()>& handler) { return RunHandler(machine, handler); }
-  // OK, with the tweaks group marked by the MTU's edit unless `marked` is false.
-  std::string Ok(bool marked = true) {
-    if (marked) form.MTUEdt.Tag = 1;
+  // OK, with the tweaks group marked by the MTU's edit.
+  std::string Ok() {
+    form.MTUEdt.Tag = 1;
     return Run([this] { cycle.OkBtnClick(); });
   }
 
