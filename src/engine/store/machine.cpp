@@ -209,10 +209,9 @@ std::string Machine::DefaultPrefix() {
 Machine::Machine(const std::string& prefix, MachineOptions options)
     : prefix_(prefix), options_(std::move(options)), fs_(options_.fileSystem ? options_.fileSystem : &defaultFs_) {
   while (prefix_.size() > 1 && prefix_.back() == '/') prefix_.pop_back();
-  if (options_.tempDirectory) {
-    tempDirectory_ = *options_.tempDirectory;
-  } else if (const char* tmp = std::getenv("TMPDIR")) {
-    tempDirectory_ = tmp;
+  if (!options_.tempDirectory) {
+    const char* tmp = std::getenv("TMPDIR");
+    options_.tempDirectory = tmp ? tmp : "";
   }
   if (!IsDirectory(prefix_))
     throw EMachineError(EMachineError::Kind::NotAPrefix, "Префикс Wine «" + prefix_ + "» не найден.");
@@ -272,7 +271,7 @@ Machine::~Machine() {
 }
 
 void Machine::HoldServerLocks() {
-  for (const std::string& file : ServerLockPlaces(prefix_, tempDirectory_)) {
+  for (const std::string& file : ServerLockPlaces(prefix_, *options_.tempDirectory)) {
     HeldLock held;
     held.file = file;
     // The server's folders, made as Wine makes them (owner only).
@@ -496,7 +495,7 @@ std::string Machine::WindowsPath(std::string_view hostPath) const {
 }
 
 void Machine::CheckNoServer() const {
-  for (const std::string& lock : ServerLockFiles(prefix_, tempDirectory_)) {
+  for (const std::string& lock : ServerLockFiles(prefix_, *options_.tempDirectory)) {
     bool ours = std::any_of(serverLocks_.begin(), serverLocks_.end(), [&](const HeldLock& h) { return h.file == lock; });
     if (!ours && LockHolder(lock) != 0) throw WineRunning(prefix_);
   }

@@ -146,8 +146,7 @@ class Machine {
 
   std::string prefix_;
   std::string realPrefix_;  // the prefix folder, links resolved
-  MachineOptions options_;
-  std::string tempDirectory_;  // empty: /tmp
+  MachineOptions options_;  // its temporary folder always set once open (empty: /tmp)
   FileSystem defaultFs_;
   FileSystem* fs_;
   int lockFd_ = -1;
